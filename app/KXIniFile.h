@@ -1,0 +1,53 @@
+#pragma once
+// The settings file: an INI file with the semantics of the Windows profile functions
+// (names matched without regard to case, every write straight to the file, other
+// lines kept), plus a window's placement.
+#include <cstdint>
+#include <string>
+
+namespace kx::app {
+
+// A window's placement as the settings file knows it; the GUI maps it to its window.
+struct WindowPlacement {
+    enum class Border { None, Single, Sizeable, Dialog, ToolWindow, SizeToolWin };
+    static constexpr int Normal = 0, Minimized = 1, Maximized = 2;
+
+    int State = Normal;
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+    Border BorderStyle = Border::Sizeable;
+};
+
+class TKXIniFile {
+public:
+    static constexpr std::size_t MaxValueLength = 2047;
+
+    // The program's settings file (see DefaultPath), created when missing.
+    TKXIniFile();
+    // The named file, created when missing (holding " \r\n").
+    explicit TKXIniFile(std::string path);
+
+    // $KXBOOT_SETTINGS when set; else the program's path with ".ini"; where that folder
+    // is not writable, the same file name in the user's configuration folder.
+    static std::string DefaultPath();
+
+    const std::string& FileName() const { return path_; }
+
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue) const;
+    // Throws std::runtime_error("Unable to write to <path>") on failure.
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    std::int32_t ReadInteger(const std::string& section, const std::string& key,
+                             std::int32_t defaultValue) const;
+    void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
+
+    void ReadPlacement(const std::string& section, WindowPlacement& placement) const;
+    void WritePlacement(const std::string& section, const WindowPlacement& placement);
+
+private:
+    std::string path_;
+};
+
+}  // namespace kx::app

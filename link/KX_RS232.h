@@ -1,0 +1,69 @@
+#pragma once
+// The addressed packet protocol: request and answer frames, answer tests, time-outs,
+// three attempts, the three line modes and the link's own load procedures.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "link/KX_RS_Base.h"
+#include "link/LinkError.h"
+#include "platform/Clock.h"
+
+namespace kx::link {
+
+// Observer of the bytes on the wire (the command line's --trace). Not owned.
+class FrameTrace {
+public:
+    virtual ~FrameTrace() = default;
+    virtual void Sent(const std::uint8_t* data, std::size_t count) = 0;
+    // A frame (or as much of one as arrived) taken off the line; `echo` in mode 2.
+    virtual void Received(const std::uint8_t* data, std::size_t count, bool echo) = 0;
+};
+
+class TKX_RS : public TKX_RS_Base {
+public:
+    // Pauses and deadlines of the protocol.
+    static constexpr platform::Millis LineTurnPause{20};
+    static constexpr platform::Millis RetryPause{50};
+    static constexpr int Attempts = 3;
+    // The longest stretch the link waits without letting window messages run.
+    static constexpr platform::Millis PumpInterval{10};
+
+    TKX_RS(TMenuItem* menuParent, TMenuItem* popupParent,
+           platform::SerialPorts& ports = platform::SystemSerialPorts(),
+           platform::Clock& clock = platform::SystemClock());
+
+    std::uint8_t LineMode = 0;
+    bool ShortHeader = false;
+    std::uint16_t ByteTimeout = 200;
+    std::uint16_t AnswerTimeout = 1000;
+    FrameTrace* Trace = nullptr;
+
+    void SetLineMode(std::uint8_t mode);
+
+    void PutChar(char c) override;
+    char GetChar() override;
+    void GetString(std::string& s) override;
+    void StartCommand(std::uint8_t addr, std::uint8_t func) override;
+    void Transact() override;
+    void TransactOnce() override;
+    void Command(std::uint8_t addr, std::uint8_t func) override;
+    int ReadAddress() override;
+    void EraseAndLoad(const std::string& fileName, bool checkIdentity, double clockHz,
+                      std::uint16_t expectedId) override;
+    void PatchAndLoad(const std::string& fileName, bool checkIdentity, std::uint16_t expectedId,
+                      std::uint8_t expectedRevision) override;
+
+    virtual void ReceiveFrame();
+    virtual void TransmitFrame();
+    virtual void Exchange();
+
+    platform::Clock& Clock() { return clock_; }
+    // A pause that keeps window messages running (at least every PumpInterval).
+    void Pause(platform::Millis duration);
+
+protected:
+    platform::Clock& clock_;
+};
+
+}  // namespace kx::link

@@ -1,0 +1,67 @@
+#pragma once
+// The link's window onto a serial port: which of the (at most 32) ports are free,
+// opening and configuring one, the stored port in the settings file, and the
+// modem-line and purge operations the packet protocol builds on.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "link/KX_BI.h"
+#include "platform/SerialPort.h"
+
+namespace kx::link {
+
+class TKX_RS_Base : public TKXBaseInterface {
+public:
+    static constexpr int MaxPorts = platform::SerialPorts::MaxPorts;
+    static constexpr std::uint32_t QueueSize = 1048576;
+
+    TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent,
+                platform::SerialPorts& ports = platform::SystemSerialPorts());
+    ~TKX_RS_Base() override;
+
+    // FreePorts[n] for n in 1..32 (index 0 unused); the names behind each slot as of the
+    // last scan (PortNames[n] is what the user knows as COMn).
+    std::array<bool, MaxPorts + 1> FreePorts{};
+    std::int32_t FreePortCount = 0;
+    std::array<std::string, MaxPorts + 1> PortNames{};
+    std::unique_ptr<platform::SerialPort> Handle;   // empty when no port is open
+    std::int32_t PortNumber = 0;                    // 0 = no port
+    std::string PortName;                           // name of the open (or last opened) port
+    std::uint32_t BaudRate = 0;
+    std::uint8_t ByteSize = 0;
+    std::uint8_t Parity = 0;
+    std::uint8_t StopBits = 0;
+
+    std::uint8_t ScanPorts();
+    std::int32_t FirstFreePort() const;
+    void OpenPort(std::int32_t number);
+    // Opens a port by name whether or not it is among the candidates (command line --port).
+    void OpenPortNamed(const std::string& name);
+    virtual void ClosePort();
+    void SetPortOpen(bool open);
+    bool PortOpen() const { return Handle != nullptr; }
+
+    void SetBaudRate(std::uint32_t rate);
+    void SetByteSize(std::uint8_t value);
+    void SetParity(std::uint8_t value);
+    void SetStopBits(std::uint8_t value);
+    void SetDTR();
+    void SetRTS();
+    void ClearRTS();
+    virtual void PurgeInput();
+    virtual void PurgeOutput();
+
+    void LoadSettings(app::TKXIniFile& ini) override;
+    void SaveSettings(app::TKXIniFile& ini) override;
+
+    // Dialog-driven selection, behind the password gate.
+    virtual void SelectPort();
+    virtual void SelectBaudRate();
+
+protected:
+    platform::SerialPorts& ports_;
+};
+
+}  // namespace kx::link

@@ -1,0 +1,67 @@
+#pragma once
+// The operating system's serial ports, as the link needs them. One backend per OS.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+
+namespace kx::platform {
+
+// One open serial port. Every operation but Read and BaudRate is fire-and-forget:
+// the link never tests their results, so a backend swallows its OS errors.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    // Driver queue sizes; a no-op where the OS has no such request.
+    virtual void SetupQueues(std::uint32_t rxBytes, std::uint32_t txBytes) = 0;
+
+    // Line settings, each applied on its own (read-modify-write of the driver state).
+    virtual void SetBaudRate(std::uint32_t rate) = 0;
+    // The rate the driver really runs at; 0 when it cannot be read.
+    virtual std::uint32_t BaudRate() = 0;
+    virtual void SetByteSize(std::uint8_t bits) = 0;
+    virtual void SetParity(std::uint8_t code) = 0;      // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    virtual void SetStopBits(std::uint8_t code) = 0;    // 0 one, 1 one and a half, 2 two
+
+    virtual void SetDTR() = 0;
+    virtual void SetRTS() = 0;
+    virtual void ClearRTS() = 0;
+    virtual void PurgeInput() = 0;
+    virtual void PurgeOutput() = 0;
+
+    // Writes all bytes (blocking until handed to the driver); failures are not reported.
+    virtual void Write(const std::uint8_t* data, std::size_t count) = 0;
+
+    // Waits at most `wait` for data and returns as soon as at least one byte is there,
+    // reading at most `maxCount` of the bytes already received. Returns 0 when nothing
+    // came in time, and also (after at most `wait`) when the port has gone away.
+    virtual std::size_t Read(std::uint8_t* buffer, std::size_t maxCount, Millis wait) = 0;
+};
+
+// The machine's set of ports. Slot n (1..MaxPorts) of Candidates() is the port the
+// user knows as COMn; on Windows the names are "COM1".."COM32" themselves.
+class SerialPorts {
+public:
+    static constexpr int MaxPorts = 32;
+
+    virtual ~SerialPorts() = default;
+
+    // Candidate names in slot order, at most MaxPorts of them.
+    virtual std::vector<std::string> Candidates() = 0;
+    // Whether the named port exists and nobody holds it, probed without disturbing it.
+    virtual bool IsFree(const std::string& name) = 0;
+    // Opens the named port for exclusive reading and writing; nullptr when it cannot.
+    virtual std::unique_ptr<SerialPort> Open(const std::string& name) = 0;
+    // True where the settings file stores the port as its number (Windows),
+    // false where it stores the name (device path).
+    virtual bool StoresPortNumber() const = 0;
+};
+
+// The backend of this OS.
+SerialPorts& SystemSerialPorts();
+
+}  // namespace kx::platform
