@@ -1,0 +1,27 @@
+# Debian ships GoogleTest's sources (package googletest); a cross build compiles them for
+# its target, since the build machine's libgtest cannot be linked into Windows programs.
+set(KX_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for cross builds")
+if(NOT EXISTS ${KX_GOOGLETEST_SOURCE}/CMakeLists.txt)
+  message(FATAL_ERROR "GoogleTest sources not found in ${KX_GOOGLETEST_SOURCE} (package googletest)")
+endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(${KX_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+foreach(lib gtest gtest_main gmock gmock_main)
+  # Third-party code: our warnings-as-errors are not its business.
+  set_property(TARGET ${lib} PROPERTY COMPILE_OPTIONS -w)
+  if(NOT TARGET GTest::${lib})
+    add_library(GTest::${lib} ALIAS ${lib})
+  endif()
+endforeach()
+
+# Each test program is one CTest test: every process start under an emulator costs
+# about half a second, so one per test case would multiply the run time.
+function(gtest_discover_tests target)
+  cmake_parse_arguments(arg "" "WORKING_DIRECTORY" "" ${ARGN})
+  if(arg_WORKING_DIRECTORY)
+    add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${arg_WORKING_DIRECTORY})
+  else()
+    add_test(NAME ${target} COMMAND ${target})
+  endif()
+endfunction()

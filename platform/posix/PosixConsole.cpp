@@ -1,0 +1,12 @@
+#include "platform/Console.h"
+
+namespace kx::platform {
+
+// Terminals and arguments are UTF-8 already.
+void PrepareConsole() {}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+}  // namespace kx::platform

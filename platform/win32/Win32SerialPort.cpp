@@ -1,0 +1,153 @@
+// COM ports through the Win32 communications API. The link never tests the results of
+// the configuration, modem-line and purge calls, so they are ignored here as well:
+// ports behind some drivers (and Wine's pseudo-terminals) have no modem lines at all.
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "platform/SerialPort.h"
+
+namespace kx::platform {
+namespace {
+
+// "COM12" is opened as "\\?\COM12": the plain name works only up to COM9.
+std::string DevicePath(const std::string& name) {
+    if (name.rfind("\\\\", 0) == 0) return name;   // already a device path
+    return "\\\\?\\" + name;
+}
+
+// Blocking reads that return as soon as one byte is there, or after `wait` with nothing.
+COMMTIMEOUTS ReadTimeouts(Millis wait) {
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    if (wait > Millis::zero()) {
+        // MAXDWORD, MAXDWORD and a constant: wait up to the constant for the first byte.
+        // The constant must stay below MAXDWORD for this meaning.
+        timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+        const auto limit = static_cast<Millis::rep>(MAXDWORD - 1);
+        timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(std::min(wait.count(), limit));
+    }
+    // Otherwise MAXDWORD, 0, 0: return at once with what has arrived. Writes have no
+    // time-out in either case.
+    return timeouts;
+}
+
+class Win32SerialPort final : public SerialPort {
+public:
+    explicit Win32SerialPort(HANDLE handle) : handle_(handle) { ApplyReadWait(Millis::zero()); }
+    ~Win32SerialPort() override { CloseHandle(handle_); }
+    Win32SerialPort(const Win32SerialPort&) = delete;
+    Win32SerialPort& operator=(const Win32SerialPort&) = delete;
+
+    void SetupQueues(std::uint32_t rxBytes, std::uint32_t txBytes) override {
+        SetupComm(handle_, rxBytes, txBytes);
+    }
+
+    void SetBaudRate(std::uint32_t rate) override {
+        ModifyState([rate](DCB& dcb) { dcb.BaudRate = rate; });
+    }
+    std::uint32_t BaudRate() override {
+        DCB dcb = EmptyDcb();
+        return GetCommState(handle_, &dcb) ? dcb.BaudRate : 0;
+    }
+    void SetByteSize(std::uint8_t bits) override {
+        ModifyState([bits](DCB& dcb) { dcb.ByteSize = bits; });
+    }
+    void SetParity(std::uint8_t code) override {
+        ModifyState([code](DCB& dcb) { dcb.Parity = code; });
+    }
+    void SetStopBits(std::uint8_t code) override {
+        ModifyState([code](DCB& dcb) { dcb.StopBits = code; });
+    }
+
+    void SetDTR() override { EscapeCommFunction(handle_, SETDTR); }
+    void SetRTS() override { EscapeCommFunction(handle_, SETRTS); }
+    void ClearRTS() override { EscapeCommFunction(handle_, CLRRTS); }
+    void PurgeInput() override { PurgeComm(handle_, PURGE_RXCLEAR); }
+    void PurgeOutput() override { PurgeComm(handle_, PURGE_TXCLEAR); }
+
+    void Write(const std::uint8_t* data, std::size_t count) override {
+        DWORD written = 0;
+        const auto size = static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD));
+        WriteFile(handle_, data, size, &written, nullptr);
+    }
+
+    std::size_t Read(std::uint8_t* buffer, std::size_t maxCount, Millis wait) override {
+        if (maxCount == 0) return 0;
+        ApplyReadWait(wait);
+        DWORD received = 0;
+        const auto size = static_cast<DWORD>(std::min<std::size_t>(maxCount, MAXDWORD));
+        if (!ReadFile(handle_, buffer, size, &received, nullptr)) {
+            // The port has gone away: fail after the wait, as a silent line would, instead
+            // of letting the caller spin on instant failures.
+            if (wait > Millis::zero()) ::Sleep(ReadTimeouts(wait).ReadTotalTimeoutConstant);
+            return 0;
+        }
+        return received;
+    }
+
+private:
+    static DCB EmptyDcb() {
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        return dcb;
+    }
+
+    // One field changed, every other setting as the driver has it.
+    template <typename Change>
+    void ModifyState(Change change) {
+        DCB dcb = EmptyDcb();
+        if (!GetCommState(handle_, &dcb)) return;   // never write back a made-up state
+        change(dcb);
+        SetCommState(handle_, &dcb);
+    }
+
+    // The time-outs are a driver call; most reads of a frame use the same wait.
+    void ApplyReadWait(Millis wait) {
+        if (wait < Millis::zero()) wait = Millis::zero();
+        if (readWait_ == wait) return;
+        COMMTIMEOUTS timeouts = ReadTimeouts(wait);
+        readWait_ = SetCommTimeouts(handle_, &timeouts) ? std::optional<Millis>(wait) : std::nullopt;
+    }
+
+    HANDLE handle_;
+    std::optional<Millis> readWait_;
+};
+
+class Win32SerialPorts final : public SerialPorts {
+public:
+    std::vector<std::string> Candidates() override {
+        std::vector<std::string> names;
+        for (int n = 1; n <= MaxPorts; ++n) names.push_back("COM" + std::to_string(n));
+        return names;
+    }
+
+    // No access rights asked: the open succeeds when the port exists and nobody holds it,
+    // and it touches neither the lines nor the settings.
+    bool IsFree(const std::string& name) override {
+        HANDLE handle = CreateFileA(DevicePath(name).c_str(), 0, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return false;
+        CloseHandle(handle);
+        return true;
+    }
+
+    std::unique_ptr<SerialPort> Open(const std::string& name) override {
+        HANDLE handle = CreateFileA(DevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return nullptr;
+        return std::make_unique<Win32SerialPort>(handle);
+    }
+
+    bool StoresPortNumber() const override { return true; }
+};
+
+}  // namespace
+
+SerialPorts& SystemSerialPorts() {
+    static Win32SerialPorts ports;
+    return ports;
+}
+
+}  // namespace kx::platform
