@@ -2,6 +2,7 @@
 // The settings file: an INI file with the semantics of the Windows profile functions
 // (names matched without regard to case, every write straight to the file, other
 // lines kept), plus a window's placement.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -29,9 +30,11 @@ public:
     // The named file, created when missing (holding " \r\n").
     explicit TKXIniFile(std::string path);
 
-    // $KXBOOT_SETTINGS when set; else the program's path with ".ini"; where that folder
+    // $KXBOOT_SETTINGS when set and not empty; else the program's path with ".ini"; where that folder
     // is not writable, the same file name in the user's configuration folder.
     static std::string DefaultPath();
+    // The same for a program file at `executablePath` (ignores $KXBOOT_SETTINGS).
+    static std::string DefaultPathFor(const std::string& executablePath);
 
     const std::string& FileName() const { return path_; }
 

@@ -1,0 +1,273 @@
+#include "app/KXIniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "app/IniDocument.h"
+#include "tests/app/TempDir.h"
+
+namespace kx::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+class IniFile : public ::testing::Test {
+protected:
+    std::string Make(const std::string& content) {
+        test::WriteAll(path, content);
+        return path;
+    }
+
+    test::TempDir dir;
+    std::string path = dir.File("kxboot.ini");
+};
+
+TEST_F(IniFile, ANewFileHoldsABlankAndALineBreakAndReadsDefaults) {
+    TKXIniFile ini(path);
+    EXPECT_EQ(test::ReadAll(path), " \r\n");
+    EXPECT_EQ(ini.ReadString("Common", "FN", "none"), "none");
+    EXPECT_EQ(ini.ReadInteger("RS232", "Port", 7), 7);
+}
+
+TEST_F(IniFile, AnExistingFileIsLeftAloneByConstruction) {
+    Make("[Common]\nFN=x\n");
+    TKXIniFile ini(path);
+    EXPECT_EQ(test::ReadAll(path), "[Common]\nFN=x\n");
+    EXPECT_EQ(ini.ReadString("common", "fn", ""), "x");
+}
+
+TEST_F(IniFile, ConstructionFailsWhereTheFileCannotBeCreated) {
+    EXPECT_THROW(TKXIniFile(dir.File("no/such/folder/kxboot.ini")), std::system_error);
+}
+
+TEST_F(IniFile, NamesMatchWithoutCaseAndTheFirstSectionAndKeyWin) {
+    Make("FN=outside\r\n"
+         "[ common ]\r\n"
+         "; FN=comment\r\n"
+         "Fn = first \r\n"
+         "fn=second\r\n"
+         "Quoted=\"  padded  \"\r\n"
+         "Single='x'\r\n"
+         "Empty=\r\n"
+         "NoEquals\r\n"
+         "[COMMON]\r\n"
+         "FN=other section\r\n"
+         "Extra=only here\r\n");
+    TKXIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("COMMON", "fN", "d"), "first");
+    EXPECT_EQ(ini.ReadString("Common", "Quoted", "d"), "  padded  ");
+    EXPECT_EQ(ini.ReadString("Common", "Single", "d"), "x");
+    EXPECT_EQ(ini.ReadString("Common", "Empty", "d"), "");
+    EXPECT_EQ(ini.ReadString("Common", "NoEquals", "d"), "d");
+    EXPECT_EQ(ini.ReadString("Common", "Extra", "d"), "d");
+}
+
+TEST_F(IniFile, WritesKeepEveryOtherLineByteForByte) {
+    Make("; settings\n"
+         "[Common]\r\n"
+         "  FN = old \r\n"
+         "; keep me\n"
+         "\r\n"
+         "[MainWindow]\r\n"
+         "State=0");
+    TKXIniFile ini(path);
+    ini.WriteString("common", "fn", "new");
+    ini.WriteString("COMMON", "Added", "1");
+    ini.WriteInteger("mainwindow", "Left", -20);
+    ini.WriteString("RS232", "Port", "/dev/ttyS0");
+    EXPECT_EQ(test::ReadAll(path),
+              "; settings\n"
+              "[Common]\r\n"
+              "  FN=new\r\n"
+              "; keep me\n"
+              "Added=1\r\n"
+              "\r\n"
+              "[MainWindow]\r\n"
+              "State=0\r\n"
+              "Left=-20\r\n"
+              "[RS232]\r\n"
+              "Port=/dev/ttyS0\r\n");
+    EXPECT_EQ(ini.ReadInteger("MainWindow", "left", 0), -20);
+}
+
+TEST_F(IniFile, EveryWriteReachesTheFileAtOnce) {
+    TKXIniFile writer(path);
+    TKXIniFile reader(path);
+    writer.WriteString("Common", "FN", "a");
+    EXPECT_EQ(reader.ReadString("Common", "FN", ""), "a");
+    writer.WriteString("Common", "FN", "b");
+    EXPECT_EQ(reader.ReadString("Common", "FN", ""), "b");
+    // Only the settings file is left in the folder: no temporary files.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(IniFile, ReadsAreCutAt2047Characters) {
+    TKXIniFile ini(path);
+    ini.WriteString("Common", "Ascii", std::string(3000, 'a'));
+    EXPECT_EQ(ini.ReadString("Common", "Ascii", ""), std::string(2047, 'a'));
+    std::string cyrillic;
+    for (int i = 0; i < 3000; ++i) cyrillic += "ж";
+    ini.WriteString("Common", "Cyrillic", cyrillic);
+    EXPECT_EQ(ini.ReadString("Common", "Cyrillic", ""), cyrillic.substr(0, 2047 * 2));
+    EXPECT_EQ(ini.ReadString("Common", "Missing", std::string(2048, 'd')), std::string(2047, 'd'));
+}
+
+TEST_F(IniFile, ReadIntegerAcceptsDecimalAndHexadecimalOnly) {
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"16", 16},          {" 42 ", 42},       {"-20", -20},      {"+7", 7},
+        {"0x10", 16},        {"0X1f", 31},       {"$FF", 255},      {"-0x10", -16},
+        {"2147483647", 2147483647},              {"-2147483648", INT32_MIN},
+        {"abc", -1},         {"12abc", -1},      {"0x", -1},        {"$", -1},
+        {"", -1},            {"--5", -1},        {"$-5", -1},       {"0x+5", -1},
+        {"2147483648", -1},  {"0x80000000", -1}, {"1.5", -1},       {"1 2", -1},
+    };
+    TKXIniFile ini(path);
+    for (const auto& [text, expected] : cases) {
+        ini.WriteString("S", "K", text);
+        EXPECT_EQ(ini.ReadInteger("S", "K", -1), expected) << '"' << text << '"';
+    }
+}
+
+TEST_F(IniFile, AFailedWriteRaisesTheWriteErrorAndLeavesNoTrace) {
+    TKXIniFile ini(path);
+    fs::remove_all(dir.Path());
+    try {
+        ini.WriteString("Common", "FN", "x");
+        ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+    }
+    EXPECT_FALSE(fs::exists(dir.Path()));
+}
+
+TEST_F(IniFile, AnExistingFileThatCannotBeReadIsNotReplaced) {
+    fs::create_directories(path);  // a folder where the file should be
+    TKXIniFile ini(path);
+    EXPECT_THROW(ini.WriteString("Common", "FN", "x"), std::runtime_error);
+    EXPECT_TRUE(fs::is_directory(path));
+    EXPECT_EQ(ini.ReadString("Common", "FN", "d"), "d");
+}
+
+TEST_F(IniFile, ALineBreakInAValueIsRefusedRatherThanWrittenAsNewLines) {
+    Make("[Common]\r\nFN=old\r\n");
+    TKXIniFile ini(path);
+    EXPECT_THROW(ini.WriteString("Common", "FN", "a\r\n[RS232]\r\nPort=x"), std::runtime_error);
+    EXPECT_EQ(test::ReadAll(path), "[Common]\r\nFN=old\r\n");
+}
+
+TEST_F(IniFile, AWriteKeepsTheFilesPermissionsAndLinks) {
+    Make("[Common]\r\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    const std::string link = dir.File("link.ini");
+    fs::create_symlink(path, link);
+    TKXIniFile(link).WriteString("Common", "FN", "x");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(test::ReadAll(path), "[Common]\r\nFN=x\r\n");
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(IniDocument, AddsLinesAfterAnUnterminatedLastLine) {
+    IniDocument doc("[A]\nx=1");
+    doc.SetValue("A", "y", "2");
+    doc.SetValue("B", "z", "3");
+    EXPECT_EQ(doc.Text(), "[A]\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n");
+    EXPECT_EQ(doc.Value("a", "Y").value_or("-"), "2");
+}
+
+class SettingsPath : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Save("KXBOOT_SETTINGS");
+        Save("XDG_CONFIG_HOME");
+    }
+    void TearDown() override {
+        for (const auto& [name, value] : saved_) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+    }
+    void Save(const std::string& name) {
+        const char* value = std::getenv(name.c_str());
+        saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+    }
+
+    test::TempDir dir;
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST_F(SettingsPath, TheEnvironmentNamesTheFileWhenNotEmpty) {
+    setenv("KXBOOT_SETTINGS", "/somewhere/else.ini", 1);
+    EXPECT_EQ(TKXIniFile::DefaultPath(), "/somewhere/else.ini");
+    setenv("KXBOOT_SETTINGS", "", 1);
+    EXPECT_EQ(fs::path(TKXIniFile::DefaultPath()).filename(), "app_tests.ini");
+}
+
+TEST_F(SettingsPath, BesideTheProgramWithItsExtensionReplaced) {
+    EXPECT_EQ(TKXIniFile::DefaultPathFor(dir.File("kxboot")), dir.File("kxboot.ini"));
+    EXPECT_EQ(TKXIniFile::DefaultPathFor(dir.File("kxboot.exe")), dir.File("kxboot.ini"));
+    EXPECT_TRUE(fs::is_empty(dir.Path())) << "the writability probe was left behind";
+}
+
+TEST_F(SettingsPath, TheUserConfigurationFolderWhereTheProgramsFolderIsNotWritable) {
+    setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
+    const std::string chosen = TKXIniFile::DefaultPathFor("/nonexistent/folder/kxboot");
+    EXPECT_EQ(chosen, (dir.Path() / "config" / "kxboot" / "kxboot.ini").string());
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "config" / "kxboot"));
+}
+
+struct PlacementCase {
+    const char* name;
+    const char* file;
+    WindowPlacement::Border border;
+    WindowPlacement expected;  // from the start placement {0, 10, 20, 300, 200}
+};
+
+class Placement : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(Placement, ReadRestoresWhatTheRulesAllow) {
+    const PlacementCase& c = GetParam();
+    test::TempDir dir;
+    const std::string path = dir.File("p.ini");
+    test::WriteAll(path, c.file);
+    WindowPlacement p{WindowPlacement::Normal, 10, 20, 300, 200, c.border};
+    TKXIniFile(path).ReadPlacement("MainWindow", p);
+    EXPECT_EQ(p.State, c.expected.State);
+    EXPECT_EQ(p.Left, c.expected.Left);
+    EXPECT_EQ(p.Top, c.expected.Top);
+    EXPECT_EQ(p.Width, c.expected.Width);
+    EXPECT_EQ(p.Height, c.expected.Height);
+}
+
+using B = WindowPlacement::Border;
+INSTANTIATE_TEST_SUITE_P(
+    Rules, Placement,
+    ::testing::Values(
+        PlacementCase{"Absent", "", B::Sizeable, {0, 10, 20, 300, 200}},
+        PlacementCase{"All", "[MainWindow]\nState=1\nLeft=5\nTop=6\nWidth=7\nHeight=8", B::Sizeable,
+                      {1, 5, 6, 7, 8}},
+        PlacementCase{"Negative", "[MainWindow]\nLeft=-20\nTop=-1\nWidth=-5\nHeight=-100", B::Sizeable,
+                      {0, 0, 0, 100, 100}},
+        PlacementCase{"Maximised", "[MainWindow]\nState=2\nLeft=5\nTop=6\nWidth=7\nHeight=8", B::Sizeable,
+                      {2, 10, 20, 300, 200}},
+        PlacementCase{"Fixed", "[MainWindow]\nLeft=5\nTop=6\nWidth=7\nHeight=8", B::Single, {0, 5, 6, 300, 200}},
+        PlacementCase{"SizeToolWin", "[MainWindow]\nLeft=5\nWidth=7", B::SizeToolWin, {0, 5, 20, 300, 200}},
+        PlacementCase{"NoBorder", "[MainWindow]\nTop=6\nHeight=8", B::None, {0, 10, 6, 300, 200}},
+        PlacementCase{"Hex", "[MainWindow]\nLeft=0x10\nTop=abc", B::Sizeable, {0, 16, 20, 300, 200}},
+        PlacementCase{"OddState", "[MainWindow]\nState=7", B::Sizeable, {7, 10, 20, 300, 200}}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(IniFile, WritePlacementWritesAllFiveInOrderWhateverTheBorder) {
+    TKXIniFile ini(path);
+    ini.WritePlacement("MainWindow", {WindowPlacement::Minimized, -3, 4, 500, 600, B::Dialog});
+    EXPECT_EQ(test::ReadAll(path), " \r\n[MainWindow]\r\nState=1\r\nLeft=-3\r\nTop=4\r\nWidth=500\r\nHeight=600\r\n");
+}
+
+}  // namespace
+}  // namespace kx::app
