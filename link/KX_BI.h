@@ -45,6 +45,10 @@ public:
                               std::uint16_t expectedId);
     virtual void PatchAndLoad(const std::string& fileName, bool checkIdentity,
                               std::uint16_t expectedId, std::uint8_t expectedRevision);
+
+private:
+    // Appends the four bytes of `u`, least significant first, each through PutByte.
+    void PutBytesOf(std::uint32_t u);
 };
 
 }  // namespace kx::link
