@@ -111,7 +111,9 @@ void IniDocument::Insert(std::size_t at, std::string text) {
 void IniDocument::SetValue(std::string_view section, std::string_view key, std::string_view value) {
     const auto header = FindSection(section);
     if (!header) {
-        Insert(lines_.size(), "[" + std::string(section) + "]");
+        std::string line(1, '[');
+        line.append(section).push_back(']');
+        Insert(lines_.size(), std::move(line));
         Insert(lines_.size(), KeyLine(key, value));
         return;
     }
