@@ -62,8 +62,22 @@ public:
     // A pause that keeps window messages running (at least every PumpInterval).
     void Pause(platform::Millis duration);
 
+    // The allowance for the request's own transmission added to the answer deadline:
+    // 9600 / baudRate x txPos milliseconds, rounded half to even.
+    static platform::Millis TransmissionAllowance(std::uint32_t baudRate, std::int32_t txPos);
+
 protected:
     platform::Clock& clock_;
+
+private:
+    // Index of an answer's first data byte.
+    std::int32_t FirstDataIndex() const { return ShortHeader ? 3 : 5; }
+    // Waits for bytes until `deadline`, letting window messages run at least every
+    // PumpInterval; reads at most `maxCount` of them, 0 when none came in time.
+    std::size_t ReadUntil(std::uint8_t* buffer, std::size_t maxCount, platform::Millis deadline);
+    void TraceReceived(std::size_t count);
+
+    bool readingEcho_ = false;
 };
 
 }  // namespace kx::link

@@ -62,6 +62,12 @@ public:
 
 protected:
     platform::SerialPorts& ports_;
+
+private:
+    // Closes any open port, then opens `name` and applies the line settings to it.
+    void OpenAndConfigure(const std::string& name);
+    // A stored slot number: that port when the last scan found it free, else the lowest free one.
+    void OpenSlotOrFirstFree(std::int32_t number);
 };
 
 }  // namespace kx::link

@@ -1,0 +1,211 @@
+#include "link/KX_RS232.h"
+
+#include <algorithm>
+
+#include "ui/SysUtils.h"
+
+namespace kx::link {
+
+using platform::Millis;
+
+namespace {
+
+constexpr std::size_t MinAnswerLength = 6;
+constexpr std::size_t MinShortAnswerLength = 4;
+
+// Direction control of a two-wire RS485 line: RTS and the raised priority are held from
+// just before the request is written until its echo has been read, whatever happens.
+class LineTurn {
+public:
+    LineTurn(TKX_RS& link, bool active) : link_(link), active_(active) {
+        if (!active_) return;
+        link_.SetRTS();
+        ui::RaisePriority();
+    }
+    ~LineTurn() {
+        if (!active_) return;
+        link_.ClearRTS();
+        ui::RestorePriority();
+    }
+    LineTurn(const LineTurn&) = delete;
+    LineTurn& operator=(const LineTurn&) = delete;
+
+private:
+    TKX_RS& link_;
+    bool active_;
+};
+
+}  // namespace
+
+TKX_RS::TKX_RS(TMenuItem* menuParent, TMenuItem* popupParent, platform::SerialPorts& ports,
+               platform::Clock& clock)
+    : TKX_RS_Base(menuParent, popupParent, ports), clock_(clock) {
+    BaudRate = 115200;
+    ByteSize = 8;
+    Parity = 0;
+    StopBits = 2;
+    Caption = texts::LinkCaption;
+    ShowInMenu = true;
+    ShowInPopup = false;
+    BuildMenuItems();
+    if (menuParent != nullptr) AddCommand(texts::PortNumberCommand, "(None)", 10000, [this] { SelectPort(); });
+    AnswerTimeout = 1000;
+    ByteTimeout = 200;
+    SettingsSection = "RS232";
+    ShortHeader = false;
+}
+
+void TKX_RS::SetLineMode(std::uint8_t mode) { LineMode = mode <= 2 ? mode : 0; }
+
+void TKX_RS::PutChar(char c) { PutByte(static_cast<std::uint8_t>(c)); }
+
+char TKX_RS::GetChar() { return static_cast<char>(GetByte()); }
+
+void TKX_RS::GetString(std::string& s) {
+    s.clear();
+    for (std::uint8_t b = GetByte(); b != 0; b = GetByte()) s.push_back(static_cast<char>(b));
+}
+
+void TKX_RS::StartCommand(std::uint8_t addr, std::uint8_t func) {
+    BeginFrame();
+    PutByte(addr);
+    if (!ShortHeader) PutWord(1);
+    PutByte(func);
+}
+
+void TKX_RS::Transact() {
+    EndFrame();  // closed once: every attempt sends the same bytes
+    if (LineMode != 0) Pause(LineTurnPause);
+    for (int attempt = 1;; ++attempt) {
+        try {
+            Exchange();
+            break;
+        } catch (...) {
+            if (attempt >= Attempts) throw;
+        }
+        Pause(RetryPause);
+    }
+    RxPos = FirstDataIndex();
+}
+
+void TKX_RS::TransactOnce() {
+    EndFrame();
+    if (LineMode != 0) Pause(LineTurnPause);
+    Exchange();
+    RxPos = FirstDataIndex();
+}
+
+void TKX_RS::Command(std::uint8_t addr, std::uint8_t func) {
+    StartCommand(addr, func);
+    Transact();
+}
+
+int TKX_RS::ReadAddress() {
+    if (LineMode != 0 && !ui::AskYesNo(texts::OnlyOneDevice)) return -1;
+    BeginFrame();
+    PutByte(0);
+    if (!ShortHeader) {
+        PutByte(0);
+        PutByte(0);
+    }
+    PutByte(0);
+    Transact();
+    return RxBuf[1];
+}
+
+void TKX_RS::Exchange() {
+    TransmitFrame();
+    ReceiveFrame();
+    const std::size_t func = ShortHeader ? 2 : 4;
+    if (std::all_of(RxBuf.begin() + 1, RxBuf.begin() + static_cast<std::ptrdiff_t>(func),
+                    [](std::uint8_t b) { return b == 0; }))
+        throw LinkError(std::string(texts::ExchangeError) + "(" + std::to_string(func) + ")");
+    if (RxBuf[func] == 255) throw LinkError(texts::DeviceBusy);
+}
+
+void TKX_RS::TransmitFrame() {
+    const bool rs485 = LineMode == 2;
+    LineTurn turn(*this, rs485);
+    const std::size_t length = TxBuf[0];
+    // Whatever arrived since the last frame (late answers included) is dropped here.
+    if (Handle) {
+        Handle->PurgeInput();
+        Handle->PurgeOutput();
+        // Not checked: a failed write shows up as a missing answer.
+        Handle->Write(TxBuf.data(), length);
+    }
+    if (Trace != nullptr) Trace->Sent(TxBuf.data(), length);
+    if (!rs485) return;
+    // The request comes back on a two-wire line; take it off and ignore how that went.
+    readingEcho_ = true;
+    try {
+        ReceiveFrame();
+    } catch (...) {
+    }
+    readingEcho_ = false;
+}
+
+void TKX_RS::ReceiveFrame() {
+    const Millis deadline = clock_.Now() + Millis{AnswerTimeout} + TransmissionAllowance(BaudRate, TxPos);
+    if (ReadUntil(&RxBuf[0], 1, deadline) == 0) throw LinkError(texts::NoLink);
+    const std::size_t length = RxBuf[0];
+    if (length < (ShortHeader ? MinShortAnswerLength : MinAnswerLength)) {
+        // Only the length byte is taken; the rest stays queued until the next purge.
+        TraceReceived(1);
+        throw LinkError(texts::NoLink);
+    }
+    std::size_t got = 1;
+    while (got < length) {
+        const Millis byteDeadline = clock_.Now() + Millis{ByteTimeout};
+        const std::size_t n = ReadUntil(&RxBuf[got], length - got, byteDeadline);
+        if (n == 0) {
+            TraceReceived(got);
+            throw LinkError(texts::ByteGap);
+        }
+        got += n;
+    }
+    TraceReceived(length);
+    if (!CheckAnswer()) throw LinkError(std::string(texts::ExchangeError) + "(0)");
+}
+
+Millis TKX_RS::TransmissionAllowance(std::uint32_t baudRate, std::int32_t txPos) {
+    // 9600 / BaudRate x TxPos ms, rounded half to even, in exact integer arithmetic.
+    if (baudRate == 0 || txPos <= 0) return Millis::zero();
+    const std::uint64_t numerator = 9600ULL * static_cast<std::uint64_t>(txPos);
+    std::uint64_t quotient = numerator / baudRate;
+    const std::uint64_t twiceRest = 2 * (numerator % baudRate);
+    if (twiceRest > baudRate || (twiceRest == baudRate && quotient % 2 == 1)) ++quotient;
+    return Millis{static_cast<Millis::rep>(quotient)};
+}
+
+std::size_t TKX_RS::ReadUntil(std::uint8_t* buffer, std::size_t maxCount, Millis deadline) {
+    for (;;) {
+        ui::ProcessMessages();
+        const Millis start = clock_.Now();
+        const Millis wait = std::clamp(deadline - start, Millis::zero(), PumpInterval);
+        if (Handle) {
+            const std::size_t n = Handle->Read(buffer, maxCount, wait);
+            if (n > 0) return n;
+        }
+        // No port, or one that gives up early: sleep out the slice rather than spin.
+        const Millis waited = clock_.Now() - start;
+        if (waited < wait) clock_.Sleep(wait - waited);
+        if (clock_.Now() >= deadline) return 0;
+    }
+}
+
+void TKX_RS::TraceReceived(std::size_t count) {
+    if (Trace != nullptr && count > 0) Trace->Received(RxBuf.data(), count, readingEcho_);
+}
+
+void TKX_RS::Pause(Millis duration) {
+    const Millis end = clock_.Now() + duration;
+    for (;;) {
+        ui::ProcessMessages();
+        const Millis now = clock_.Now();
+        if (now >= end) return;
+        clock_.Sleep(std::min(end - now, PumpInterval));
+    }
+}
+
+}  // namespace kx::link

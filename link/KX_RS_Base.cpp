@@ -1,0 +1,211 @@
+#include "link/KX_RS_Base.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <optional>
+
+#include "app/KXIniFile.h"
+#include "link/LinkError.h"
+#include "ui/SysUtils.h"
+
+namespace kx::link {
+namespace {
+
+constexpr const char* PortKey = "Port";
+
+bool SameName(const std::string& a, const std::string& b, bool ignoreCase) {
+    if (!ignoreCase) return a == b;
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+// A whole decimal integer (optional sign, surrounding blanks allowed); nullopt otherwise.
+std::optional<std::int32_t> ParseDecimal(const std::string& text) {
+    std::size_t first = text.find_first_not_of(" \t");
+    std::size_t last = text.find_last_not_of(" \t");
+    if (first == std::string::npos) return std::nullopt;
+    const char* begin = text.data() + first;
+    const char* end = text.data() + last + 1;
+    if (*begin == '+') ++begin;
+    std::int32_t value = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, value);
+    if (ec != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+TKX_RS_Base::TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, platform::SerialPorts& ports)
+    : TKXBaseInterface(menuParent, popupParent), ports_(ports) {
+    if (ScanPorts() > 0) {
+        PortNumber = FirstFreePort();
+        BaudRate = 115200;
+        ByteSize = 8;
+        Parity = 0;
+        StopBits = 2;
+        SettingsSection = "RS232Base";
+    } else {
+        ui::ShowError(texts::NoFreePort);
+    }
+}
+
+TKX_RS_Base::~TKX_RS_Base() { TKX_RS_Base::ClosePort(); }
+
+std::uint8_t TKX_RS_Base::ScanPorts() {
+    // The link's own port must count as free, so it is closed first and stays closed.
+    ClosePort();
+    const std::vector<std::string> candidates = ports_.Candidates();
+    FreePortCount = 0;
+    for (int n = 1; n <= MaxPorts; ++n) {
+        const auto slot = static_cast<std::size_t>(n);
+        FreePorts[slot] = false;
+        PortNames[slot] = slot <= candidates.size() ? candidates[slot - 1] : std::string();
+        if (!PortNames[slot].empty() && ports_.IsFree(PortNames[slot])) {
+            FreePorts[slot] = true;
+            ++FreePortCount;
+        }
+    }
+    return static_cast<std::uint8_t>(FreePortCount);
+}
+
+std::int32_t TKX_RS_Base::FirstFreePort() const {
+    for (int n = 1; n <= MaxPorts; ++n)
+        if (FreePorts[static_cast<std::size_t>(n)]) return n;
+    return 0;
+}
+
+void TKX_RS_Base::OpenPort(std::int32_t number) {
+    if (number <= 0) return;
+    // Numbers beyond the table are treated like a port the last scan did not find.
+    PortNumber = number <= MaxPorts && FreePorts[static_cast<std::size_t>(number)] ? number : FirstFreePort();
+    if (PortNumber == 0) {
+        ui::ShowError(texts::NoFreePort);
+        return;
+    }
+    OpenAndConfigure(PortNames[static_cast<std::size_t>(PortNumber)]);
+}
+
+void TKX_RS_Base::OpenPortNamed(const std::string& name) {
+    PortNumber = 0;
+    for (int n = 1; n <= MaxPorts; ++n)
+        if (SameName(PortNames[static_cast<std::size_t>(n)], name, ports_.StoresPortNumber())) {
+            PortNumber = n;
+            break;
+        }
+    OpenAndConfigure(name);
+}
+
+void TKX_RS_Base::OpenAndConfigure(const std::string& name) {
+    ClosePort();
+    PortName = name;
+    // A failed open leaves no handle; it shows at the first exchange as a missing answer.
+    Handle = ports_.Open(name);
+    if (Handle) Handle->SetupQueues(QueueSize, QueueSize);
+    SetBaudRate(BaudRate);
+    SetByteSize(ByteSize);
+    SetParity(Parity);
+    SetStopBits(StopBits);
+    SetDTR();
+    if (Handle) Handle->PurgeInput();
+}
+
+void TKX_RS_Base::ClosePort() { Handle.reset(); }
+
+void TKX_RS_Base::SetPortOpen(bool open) {
+    if (open)
+        OpenPort(PortNumber);
+    else
+        ClosePort();
+}
+
+void TKX_RS_Base::SetBaudRate(std::uint32_t rate) {
+    BaudRate = rate;
+    if (!Handle) return;
+    Handle->SetBaudRate(rate);
+    // The driver may refuse the rate and keep its old one; callers compare with what they asked.
+    const std::uint32_t actual = Handle->BaudRate();
+    if (actual != 0) BaudRate = actual;
+}
+
+void TKX_RS_Base::SetByteSize(std::uint8_t value) {
+    ByteSize = value;
+    if (Handle) Handle->SetByteSize(value);
+}
+
+void TKX_RS_Base::SetParity(std::uint8_t value) {
+    Parity = value;
+    if (Handle) Handle->SetParity(value);
+}
+
+void TKX_RS_Base::SetStopBits(std::uint8_t value) {
+    StopBits = value;
+    if (Handle) Handle->SetStopBits(value);
+}
+
+void TKX_RS_Base::SetDTR() {
+    if (Handle) Handle->SetDTR();
+}
+
+void TKX_RS_Base::SetRTS() {
+    if (Handle) Handle->SetRTS();
+}
+
+void TKX_RS_Base::ClearRTS() {
+    if (Handle) Handle->ClearRTS();
+}
+
+void TKX_RS_Base::PurgeInput() {
+    if (Handle) Handle->PurgeInput();
+}
+
+void TKX_RS_Base::PurgeOutput() {
+    if (Handle) Handle->PurgeOutput();
+}
+
+void TKX_RS_Base::OpenSlotOrFirstFree(std::int32_t number) {
+    if (number < 1 || number > MaxPorts || !FreePorts[static_cast<std::size_t>(number)]) number = FirstFreePort();
+    if (number == 0) {
+        PortNumber = 0;
+        ui::ShowError(texts::NoFreePort);
+        return;
+    }
+    OpenPort(number);
+}
+
+void TKX_RS_Base::LoadSettings(app::TKXIniFile& ini) {
+    TKXBaseInterface::LoadSettings(ini);
+    const std::string stored = ini.ReadString(SettingsSection, PortKey, "");
+    if (stored.find_first_not_of(" \t") == std::string::npos) {
+        // No stored port: the one chosen at construction (nothing, when there was none).
+        OpenPort(PortNumber);
+        return;
+    }
+    if (ports_.StoresPortNumber()) {
+        OpenSlotOrFirstFree(ini.ReadInteger(SettingsSection, PortKey, 0));
+        return;
+    }
+    if (const auto number = ParseDecimal(stored)) {
+        OpenSlotOrFirstFree(*number);
+        return;
+    }
+    std::int32_t slot = 0;
+    for (int n = 1; n <= MaxPorts && slot == 0; ++n)
+        if (PortNames[static_cast<std::size_t>(n)] == stored) slot = n;
+    OpenSlotOrFirstFree(slot);
+}
+
+void TKX_RS_Base::SaveSettings(app::TKXIniFile& ini) {
+    TKXBaseInterface::SaveSettings(ini);
+    if (ports_.StoresPortNumber()) {
+        ini.WriteInteger(SettingsSection, PortKey, PortNumber);
+        return;
+    }
+    std::string name = PortName;
+    if (name.empty() && PortNumber >= 1 && PortNumber <= MaxPorts) name = PortNames[static_cast<std::size_t>(PortNumber)];
+    ini.WriteString(SettingsSection, PortKey, name);
+}
+
+}  // namespace kx::link

@@ -1,0 +1,64 @@
+// The two dialog-driven operations of the serial port, both behind the password gate.
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/KX_RS_Base.h"
+#include "link/LinkError.h"
+#include "ui/PassW.h"
+#include "ui/SysUtils.h"
+#include "ui/UserInterface.h"
+
+namespace kx::link {
+namespace {
+
+// The range the baud-rate dialog's field is held to.
+constexpr double MinDialogRate = 110;
+constexpr double MaxDialogRate = 921600;
+
+}  // namespace
+
+void TKX_RS_Base::SelectPort() {
+    if (!ui::CheckAccess()) return;
+    ClosePort();
+    if (ScanPorts() == 0) {
+        ui::ShowError(texts::NoFreePort);
+        return;
+    }
+    std::vector<std::string> entries;
+    std::vector<std::int32_t> slots;
+    int selected = -1;
+    for (int n = 1; n <= MaxPorts; ++n) {
+        if (!FreePorts[static_cast<std::size_t>(n)]) continue;
+        if (n == PortNumber) selected = static_cast<int>(entries.size());
+        entries.push_back(PortNames[static_cast<std::size_t>(n)]);
+        slots.push_back(n);
+    }
+    const std::optional<std::string> chosen = ui::CurrentUserInterface().ChoosePort(entries, selected);
+    // OK with no entry selected is taken like Cancel: the current port stays.
+    if (chosen) {
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (entries[i] == *chosen) PortNumber = slots[i];
+    }
+    ClosePort();
+    OpenPort(PortNumber);
+}
+
+void TKX_RS_Base::SelectBaudRate() {
+    if (!ui::CheckAccess()) return;
+    const std::optional<double> value = ui::CurrentUserInterface().ChooseBaudRate(BaudRate);
+    if (!value) return;
+    // The dialog holds its field within its bounds; text that is no number reads as the minimum.
+    const double bounded = std::isnan(*value) ? MinDialogRate : std::clamp(*value, MinDialogRate, MaxDialogRate);
+    const auto requested = static_cast<std::uint32_t>(std::nearbyint(bounded));
+    const std::uint32_t old = BaudRate;
+    SetBaudRate(requested);
+    if (BaudRate != requested) {
+        SetBaudRate(old);
+        ui::ShowError(texts::RateRefused);
+    }
+}
+
+}  // namespace kx::link

@@ -1,0 +1,3 @@
+#pragma once
+
+namespace kx::ui { bool CheckAccess(); extern bool AccessGranted; }
