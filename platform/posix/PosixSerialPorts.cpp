@@ -1,0 +1,44 @@
+// The machine's serial ports on Linux: the names in $KXBOOT_PORTS first, then the serial
+// devices found under /dev. Probing never opens a port.
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "platform/SerialPort.h"
+#include "platform/posix/PortScan.h"
+#include "platform/posix/PosixSerialPort.h"
+#include "platform/posix/UucpLock.h"
+
+namespace kx::platform {
+namespace {
+
+class PosixSerialPorts final : public SerialPorts {
+public:
+    std::vector<std::string> Candidates() override {
+        const char* listed = std::getenv("KXBOOT_PORTS");
+        return posix::MergeCandidates(posix::SplitPortList(listed != nullptr ? listed : ""),
+                                      posix::ScanDevicePorts(posix::PortScanDirs{}),
+                                      static_cast<std::size_t>(MaxPorts));
+    }
+
+    bool IsFree(const std::string& name) override {
+        struct stat info {};
+        if (::stat(name.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+        return !posix::UucpLock::Held(name, posix::UucpLock::Folders());
+    }
+
+    std::unique_ptr<SerialPort> Open(const std::string& name) override {
+        return posix::PosixSerialPort::Open(name);
+    }
+
+    bool StoresPortNumber() const override { return false; }
+};
+
+}  // namespace
+
+SerialPorts& SystemSerialPorts() {
+    static PosixSerialPorts ports;
+    return ports;
+}
+
+}  // namespace kx::platform

@@ -1,0 +1,42 @@
+#pragma once
+// The simulator's end of the line: a pseudo-terminal whose slave side the program under
+// test opens as its serial port.
+#include <string>
+
+#include "platform/posix/UniqueFd.h"
+
+namespace kx::sim {
+
+class Pty {
+public:
+    // Throws std::runtime_error when no pty can be made.
+    Pty();
+
+    int Master() const { return master_.Get(); }
+    // The simulator keeps a descriptor of the slave side open: without it the master
+    // reports a hang-up whenever the other program has the port closed.
+    int Slave() const { return slave_.Get(); }
+    const std::string& SlavePath() const { return slavePath_; }
+    bool Open() const { return master_.Valid(); }
+    // Closes both sides: the other program's port is hung up.
+    void HangUp();
+
+private:
+    platform::posix::UniqueFd master_;
+    platform::posix::UniqueFd slave_;
+    std::string slavePath_;
+};
+
+// A symbolic link to the slave, removed again when the simulator ends.
+class PtyLink {
+public:
+    PtyLink(const std::string& linkPath, const std::string& target);  // throws std::runtime_error
+    ~PtyLink();
+    PtyLink(const PtyLink&) = delete;
+    PtyLink& operator=(const PtyLink&) = delete;
+
+private:
+    std::string path_;
+};
+
+}  // namespace kx::sim

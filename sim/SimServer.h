@@ -1,0 +1,61 @@
+#pragma once
+// The simulator's event loop: reads requests off the pty, echoes them, lets the device
+// answer them (with the injected faults) and paces everything like a real line.
+#include <csignal>
+#include <optional>
+#include <vector>
+
+#include "sim/SimDevice.h"
+#include "sim/SimFaults.h"
+#include "sim/SimLine.h"
+#include "sim/SimLog.h"
+#include "sim/SimOptions.h"
+#include "sim/SimPty.h"
+
+namespace kx::sim {
+
+class SimServer {
+public:
+    // A partial frame that has not grown for this long is dropped.
+    static constexpr Millis StaleFrame{50};
+
+    SimServer(const Options& options, Pty& pty, RequestLog* log);
+    // Serves until `stop` is set, stdin closes (if watched) or a hang-up fault; returns
+    // the exit status.
+    int Run(const volatile std::sig_atomic_t& stop, const sigset_t& waitMask);
+
+private:
+    struct Arrived {
+        std::uint8_t byte;
+        TimePoint wire;  // when it has crossed the line
+    };
+    // What happened to one request, for the log.
+    struct Outcome {
+        const char* answer;
+        bool answered;
+    };
+
+    void ReadInput(TimePoint now);
+    void Take(std::uint8_t byte, TimePoint now);
+    void DropPending();
+    TimePoint Echo(const std::vector<Arrived>& bytes, SimClock::duration delay);
+    void OnFrame(TimePoint now);
+    Outcome Answer(const Request& request, TimePoint wireEnd, TimePoint echoEnd,
+                   SimClock::duration delay, FaultKind fault);
+    Bytes AnswerFrame(const Reply& reply, FaultKind fault) const;
+    void UpdatePace();
+    std::optional<TimePoint> NextWake() const;
+
+    const Options& options_;
+    Pty& pty_;
+    RequestLog* log_;
+    SimLine line_;
+    BootLoaderDevice device_;
+    FaultPlan faults_;
+    std::vector<Arrived> pending_;
+    TimePoint lastArrival_{};
+    long sequence_ = 0;
+    bool hungUp_ = false;
+};
+
+}  // namespace kx::sim
