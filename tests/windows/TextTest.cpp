@@ -6,6 +6,7 @@
 #include <iterator>
 #include <random>
 
+#include "app/KXIniFile.h"
 #include "platform/Process.h"
 #include "platform/win32/WinText.h"
 
@@ -45,25 +46,31 @@ TEST(FileText, UpperHalfOfTheCodePageSurvivesTheRoundTrip) {
     EXPECT_EQ(ToFileText(FromFileText(all)), all);
 }
 
-TEST(FileText, SettingsFileAtCyrillicPathKeepsCyrillicValue) {
+TEST(FileText, SettingsFileAtCyrillicPathIsWrittenAndReadInCp1251) {
     std::random_device rd;
     const auto folder = std::filesystem::temp_directory_path() /
                         PathFromUtf8("Настройки-" + std::to_string(rd()));
     std::filesystem::create_directories(folder);
-    const auto file = folder / PathFromUtf8("Загрузчик.ini");
-    const std::string value = "FN=C:\\Прошивки\\Блок питания.rom\r\n";
+    const std::string file = PathToUtf8(folder / PathFromUtf8("Загрузчик.ini"));
+    const std::string image = "C:\\Прошивки\\Блок питания.rom";
     {
-        std::ofstream out(file, std::ios::binary);
-        out << ToFileText("[Common]\r\n" + value);
+        app::TKXIniFile ini(file);
+        ini.WriteString("Common", "FN", image);
+        ini.WriteInteger("RS232", "Port", 5);
     }
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(PathFromUtf8(file), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     in.close();
+
+    // A technician's existing file, written by the old program in code page 1251.
+    std::ofstream(PathFromUtf8(file), std::ios::binary | std::ios::trunc)
+        << "[Common]\r\nFN=D:\\\xCF\xF0\xEE\xF8\xE8\xE2\xEA\xE8\\a.rom\r\n";
+    const std::string stored = app::TKXIniFile(file).ReadString("Common", "FN", "");
     std::filesystem::remove_all(folder);
 
-    // One byte per letter on disk, the same text once read.
-    EXPECT_EQ(bytes.find("\xCF\xF0\xEE\xF8\xE8\xE2\xEA\xE8"), std::string("[Common]\r\nFN=C:\\").size());
-    EXPECT_EQ(FromFileText(bytes), "[Common]\r\n" + value);
+    EXPECT_NE(bytes.find("FN=C:\\\xCF\xF0\xEE\xF8\xE8\xE2\xEA\xE8\\\xC1\xEB\xEE\xEA "), std::string::npos) << bytes;
+    EXPECT_EQ(bytes.find("\xD0"), std::string::npos) << "UTF-8 in the file";
+    EXPECT_EQ(stored, "D:\\Прошивки\\a.rom");
 }
 
 struct PathCase {
