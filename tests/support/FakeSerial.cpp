@@ -70,13 +70,13 @@ std::shared_ptr<FakeLine> FakeSerialPorts::Add(const std::string& name, bool fre
 bool FakeSerialPorts::IsFree(const std::string& name) {
     ++probes;
     const auto it = free_.find(name);
-    return it != free_.end() && it->second;
+    return it != free_.end() && it->second && !lines_.at(name)->open;
 }
 
 std::unique_ptr<platform::SerialPort> FakeSerialPorts::Open(const std::string& name) {
     opened.push_back(name);
     const auto it = lines_.find(name);
-    if (it == lines_.end() || !free_[name]) return nullptr;
+    if (it == lines_.end() || !free_[name] || it->second->open) return nullptr;
     it->second->events.push_back("OPEN");
     return std::make_unique<FakeSerialPort>(it->second);
 }

@@ -34,6 +34,7 @@ struct FakeLine {
     std::uint32_t baud = 9600;
     std::set<std::uint32_t> refusedRates;
     bool gone = false;  // the port disappeared: reads return nothing
+    bool open = false;  // a port object for this line exists (probes then find it taken)
     // Called after every write with the bytes written; typically queues an answer.
     std::function<void(const Bytes&)> onWrite;
 
@@ -47,8 +48,11 @@ struct FakeLine {
 
 class FakeSerialPort final : public platform::SerialPort {
 public:
-    explicit FakeSerialPort(std::shared_ptr<FakeLine> line) : line_(std::move(line)) {}
-    ~FakeSerialPort() override { line_->events.push_back("CLOSE"); }
+    explicit FakeSerialPort(std::shared_ptr<FakeLine> line) : line_(std::move(line)) { line_->open = true; }
+    ~FakeSerialPort() override {
+        line_->events.push_back("CLOSE");
+        line_->open = false;
+    }
 
     void SetupQueues(std::uint32_t, std::uint32_t) override { line_->events.push_back("QUEUES"); }
     void SetBaudRate(std::uint32_t rate) override;
@@ -73,7 +77,8 @@ class FakeSerialPorts final : public platform::SerialPorts {
 public:
     explicit FakeSerialPorts(FakeClock& clock) : clock_(clock) {}
 
-    // Adds a candidate port; `free` says whether a probe finds it free.
+    // Adds a candidate port; `free` says whether a probe finds it free (an open port is
+    // never free, and cannot be opened twice).
     std::shared_ptr<FakeLine> Add(const std::string& name, bool free = true);
     void SetFree(const std::string& name, bool free) { free_[name] = free; }
     std::shared_ptr<FakeLine> Line(const std::string& name) { return lines_.at(name); }

@@ -1,0 +1,355 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "link/RangeError.h"
+#include "tests/link/LinkFixture.h"
+#include "ui/PassW.h"
+
+namespace kx::test {
+namespace {
+
+using link::TKX_RS;
+namespace texts = link::texts;
+
+const Bytes Request{0x06, 0xF9, 0x01, 0x00, 0x01, 0xFF};
+const Bytes GoodAnswer = Framed({0xF9, 0x01, 0x00, 0x01, 0xAA, 0xBB});
+
+TEST_F(LinkTest, ConstructorSetsTheProtocolDefaults) {
+    EXPECT_EQ(link->Caption, "RS232");
+    EXPECT_EQ(link->SettingsSection, "RS232");
+    EXPECT_EQ(link->BaudRate, 115200u);
+    EXPECT_EQ(link->ByteSize, 8);
+    EXPECT_EQ(link->Parity, 0);
+    EXPECT_EQ(link->StopBits, 2);
+    EXPECT_EQ(link->AnswerTimeout, 1000);
+    EXPECT_EQ(link->ByteTimeout, 200);
+    EXPECT_EQ(link->LineMode, 0);
+    EXPECT_FALSE(link->ShortHeader);
+    EXPECT_EQ(link->MenuItem, nullptr);
+}
+
+TEST_F(LinkTest, MenuParentGetsThePortCommand) {
+    link::TMenuItem menu;
+    link->ClosePort();  // so that the second link finds COM1 free
+    TKX_RS withMenu(&menu, nullptr, ports, clock);
+    ASSERT_EQ(menu.Items().size(), 1u);
+    EXPECT_EQ(menu.Items()[0]->Caption, "RS232");
+    ASSERT_EQ(withMenu.MenuItem->Items().size(), 1u);
+    const link::TMenuItem& command = *withMenu.MenuItem->Items()[0];
+    EXPECT_EQ(command.Caption, "Номер СОМ-порта");
+    EXPECT_EQ(command.HelpContext, 10000);
+    EXPECT_EQ(command.ShortCut, "");
+    ui::AccessGranted = true;
+    command.Click();
+    ui::AccessGranted = false;
+    EXPECT_TRUE(ui.Has("port-dialog"));
+}
+
+TEST_F(LinkTest, SetLineModeAcceptsOnlyTheThreeModes) {
+    const std::pair<int, int> cases[] = {{1, 1}, {2, 2}, {0, 0}, {3, 0}, {255, 0}};
+    for (auto [mode, expected] : cases) {
+        link->SetLineMode(2);
+        link->SetLineMode(static_cast<std::uint8_t>(mode));
+        EXPECT_EQ(link->LineMode, expected) << mode;
+    }
+}
+
+TEST_F(LinkTest, CommandWritesTheRequestAndLeavesRxPosOnTheData) {
+    AnswerAlways(GoodAnswer);
+    link->Command(0xF9, 1);
+    ASSERT_EQ(line->writes.size(), 1u);
+    EXPECT_EQ(line->writes[0], Request);
+    EXPECT_EQ(link->RxPos, 5);
+    EXPECT_EQ(link->GetByte(), 0xAA);
+    EXPECT_EQ(link->GetByte(), 0xBB);
+}
+
+TEST_F(LinkTest, ShortHeaderDropsTheHeaderWord) {
+    link->ShortHeader = true;
+    AnswerAlways(Framed({0xF9, 0x01, 0xAA}));
+    link->Command(0xF9, 1);
+    EXPECT_EQ(line->writes.at(0), (Bytes{0x04, 0xF9, 0x01, 0x02}));
+    EXPECT_EQ(link->RxPos, 3);
+    EXPECT_EQ(link->GetChar(), '\xAA');
+}
+
+TEST_F(LinkTest, RequestDataGoesBetweenFunctionCodeAndCheckByte) {
+    AnswerAlways(GoodAnswer);
+    link->StartCommand(0x10, 0x22);
+    link->PutWord(0x0102);
+    link->PutChar('Z');
+    link->TransactOnce();
+    EXPECT_EQ(line->writes.at(0), Framed({0x10, 0x01, 0x00, 0x22, 0x02, 0x01, 'Z'}));
+    EXPECT_EQ(link->RxPos, 5);
+}
+
+TEST_F(LinkTest, ReadAddressSendsTheZeroFrameAndReturnsTheAnswersAddress) {
+    AnswerAlways({0x06, 0x05, 0x00, 0x00, 0x00, 0xF5});
+    EXPECT_EQ(link->ReadAddress(), 5);
+    EXPECT_EQ(line->writes.at(0), (Bytes{0x06, 0x00, 0x00, 0x00, 0x00, 0xFA}));
+    EXPECT_TRUE(ui.events.empty());  // no question in mode 0
+
+    link->ShortHeader = true;
+    AnswerAlways({0x04, 0x07, 0x00, 0xF5});
+    EXPECT_EQ(link->ReadAddress(), 7);
+    EXPECT_EQ(line->writes.at(1), (Bytes{0x04, 0x00, 0x00, 0xFC}));
+}
+
+TEST_F(LinkTest, ReadAddressAsksFirstOnSharedLines) {
+    link->SetLineMode(2);
+    ui.yesNoAnswers = {false};
+    EXPECT_EQ(link->ReadAddress(), -1);
+    EXPECT_TRUE(line->writes.empty());
+    EXPECT_EQ(ui.events, (std::vector<std::string>{std::string("ask:") + texts::OnlyOneDevice}));
+
+    link->SetLineMode(1);
+    ui.yesNoAnswers = {true};
+    AnswerAlways({0x06, 0x05, 0x00, 0x00, 0x00, 0xF5});
+    EXPECT_EQ(link->ReadAddress(), 5);
+    EXPECT_EQ(line->writes.size(), 1u);
+}
+
+struct FailureCase {
+    const char* name;
+    bool shortHeader;
+    Bytes answer;
+    std::string text;
+};
+
+TEST_F(LinkTest, EachFailureReachesTheCallerAfterExactlyThreeAttempts) {
+    const std::string exchange = texts::ExchangeError;
+    const FailureCase cases[] = {
+        {"no answer", false, {}, texts::NoLink},
+        {"zero header", false, {0x06, 0x00, 0x00, 0x00, 0x01, 0xF9}, exchange + "(4)"},
+        {"zero header, short", true, {0x04, 0x00, 0x01, 0xFB}, exchange + "(2)"},
+        {"busy", false, {0x06, 0xF9, 0x01, 0x00, 0xFF, 0x01}, texts::DeviceBusy},
+        {"bad check byte", false, {0x06, 0xF9, 0x01, 0x00, 0x01, 0xFE}, exchange + "(0)"},
+        {"length 5", false, {0x05, 0xF9, 0x01, 0x00, 0x01}, texts::NoLink},
+        {"length 3, short", true, {0x03, 0xF9, 0x01}, texts::NoLink},
+        {"truncated", false, {0x06, 0xF9, 0x01}, texts::ByteGap},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        line->writes.clear();
+        link->ShortHeader = c.shortHeader;
+        AnswerAlways(c.answer);
+        link->RxPos = 77;
+        link->StartCommand(0xF9, 1);
+        EXPECT_EQ(LinkErrorOf([&] { link->Transact(); }), c.text);
+        ASSERT_EQ(line->writes.size(), 3u);
+        EXPECT_EQ(line->writes[1], line->writes[0]);
+        EXPECT_EQ(line->writes[2], line->writes[0]);
+        EXPECT_EQ(link->RxPos, 77);
+    }
+}
+
+TEST_F(LinkTest, UnansweredTransactWaitsThreeDeadlinesAndTheProtocolPauses) {
+    // At 19200 bit/s a request with TxPos 5 adds R = round-half-even(2.5) = 2 ms.
+    link->SetBaudRate(19200);
+    for (int mode : {0, 1, 2}) {
+        SCOPED_TRACE(mode);
+        link->SetLineMode(static_cast<std::uint8_t>(mode));
+        line->writes.clear();
+        line->writeTimes.clear();
+        // In mode 2 the echo comes back at once; the answer never does.
+        line->onWrite = [&](const Bytes& request) {
+            if (mode == 2) line->Send(request);
+        };
+        const Millis start = clock.Now();
+        EXPECT_EQ(LinkErrorOf([&] { link->Command(0xF9, 1); }), texts::NoLink);
+        const Millis turn{mode == 0 ? 0 : 20};
+        ASSERT_EQ(line->writeTimes.size(), 3u);
+        EXPECT_EQ(line->writeTimes[0] - start, turn);
+        EXPECT_EQ(line->writeTimes[1] - line->writeTimes[0], Millis{1002 + 50});
+        EXPECT_EQ(line->writeTimes[2] - line->writeTimes[1], Millis{1002 + 50});
+        EXPECT_EQ(clock.Now() - line->writeTimes[2], Millis{1002});
+    }
+}
+
+TEST_F(LinkTest, AnswerDeadlineIncludesTheTransmissionAllowance) {
+    link->SetBaudRate(19200);
+    link->StartCommand(0xF9, 1);
+    AnswerAlways(GoodAnswer, Millis{1002});
+    EXPECT_NO_THROW(link->TransactOnce());
+    AnswerAlways(GoodAnswer, Millis{1003});
+    link->StartCommand(0xF9, 1);
+    EXPECT_EQ(LinkErrorOf([&] { link->TransactOnce(); }), texts::NoLink);
+}
+
+TEST(TransmissionAllowance, IsRoundedHalfToEven) {
+    struct Case {
+        std::uint32_t baud;
+        std::int32_t txPos;
+        long expected;
+    };
+    const Case cases[] = {{19200, 5, 2},   {19200, 7, 4},    {9600, 5, 5},     {115200, 6, 0},
+                          {115200, 18, 2}, {115200, 254, 21}, {115200, 1, 0},  {1200, 254, 2032},
+                          {0, 5, 0},       {19200, 0, 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(TKX_RS::TransmissionAllowance(c.baud, c.txPos).count(), c.expected) << c.baud << "/" << c.txPos;
+}
+
+TEST_F(LinkTest, LaterAttemptsHideEarlierFailures) {
+    AnswerInTurn({{0x06, 0xF9, 0x01, 0x00, 0xFF, 0x01}, {0x06, 0xF9, 0x01, 0x00, 0xFF, 0x01}, GoodAnswer});
+    link->Command(0xF9, 1);
+    EXPECT_EQ(line->writes.size(), 3u);
+    EXPECT_EQ(link->GetByte(), 0xAA);
+
+    // Two bytes, then silence longer than ByteTimeout; the resend is answered.
+    line->writes.clear();
+    line->onWrite = [&, first = true](const Bytes&) mutable {
+        if (first) line->Send({0x06, 0xF9});
+        else line->Send(GoodAnswer);
+        first = false;
+    };
+    link->Command(0xF9, 1);
+    EXPECT_EQ(line->writes.size(), 2u);
+}
+
+TEST_F(LinkTest, ByteTimeoutCountsFromEachByte) {
+    // Bytes 199 ms apart pass; a gap of 201 ms fails at once with the in-block text.
+    line->onWrite = [&](const Bytes&) { line->Send(GoodAnswer, Millis{0}, Millis{199}); };
+    link->StartCommand(0xF9, 1);
+    EXPECT_NO_THROW(link->TransactOnce());
+    line->onWrite = [&](const Bytes&) { line->Send(GoodAnswer, Millis{0}, Millis{201}); };
+    link->StartCommand(0xF9, 1);
+    const Millis start = clock.Now();
+    EXPECT_EQ(LinkErrorOf([&] { link->TransactOnce(); }), texts::ByteGap);
+    EXPECT_EQ(clock.Now() - start, Millis{200});
+}
+
+TEST_F(LinkTest, ShortLengthByteFailsAtOnceAndLeavesTheRestQueued) {
+    line->Send({0x05, 0xF9, 0x01, 0x00, 0x01});
+    link->StartCommand(0xF9, 1);
+    link->EndFrame();
+    const Millis start = clock.Now();
+    EXPECT_EQ(LinkErrorOf([&] { link->ReceiveFrame(); }), texts::NoLink);
+    EXPECT_EQ(clock.Now(), start);
+    EXPECT_EQ(line->incoming.size(), 4u);
+}
+
+TEST_F(LinkTest, LineModesDifferInDirectionControlAndEcho) {
+    struct Case {
+        int mode;
+        std::vector<std::string> events;
+    };
+    const Case cases[] = {
+        {0, {"PURGE-RX", "PURGE-TX"}},
+        {1, {"PURGE-RX", "PURGE-TX"}},
+        {2, {"RTS+", "PURGE-RX", "PURGE-TX", "RTS-"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        link->SetLineMode(static_cast<std::uint8_t>(c.mode));
+        line->events.clear();
+        line->writeTimes.clear();
+        // The answer sits right behind the echo; reading the echo must not eat it.
+        AnswerAlways(GoodAnswer);
+        const Millis start = clock.Now();
+        link->Command(0xF9, 1);
+        EXPECT_EQ(line->events, c.events);
+        EXPECT_EQ(line->writeTimes.at(0) - start, Millis{c.mode == 0 ? 0 : 20});
+        EXPECT_EQ(link->GetByte(), 0xAA);
+        EXPECT_TRUE(line->incoming.empty());
+    }
+}
+
+TEST_F(LinkTest, EchoFailuresAreIgnoredAndRtsDropsAnyway) {
+    link->SetLineMode(2);
+    line->onWrite = [&](const Bytes& request) {
+        Bytes echo = request;
+        echo.back() ^= 0x01;  // a bad check byte
+        line->Send(echo);
+        line->SendAfterLast(GoodAnswer);
+    };
+    link->Command(0xF9, 1);
+    EXPECT_EQ(link->GetByte(), 0xAA);
+
+    // No echo and no answer: each attempt still ends with RTS dropped.
+    line->events.clear();
+    line->onWrite = nullptr;
+    EXPECT_EQ(LinkErrorOf([&] { link->Command(0xF9, 1); }), texts::NoLink);
+    EXPECT_EQ(line->Count("RTS+"), 3u);
+    EXPECT_EQ(line->Count("RTS-"), 3u);
+    EXPECT_EQ(line->events.back(), "RTS-");
+}
+
+TEST_F(LinkTest, MessagesRunAtLeastEveryPumpIntervalWhileWaitingAndPausing) {
+    link->SetLineMode(2);
+    std::vector<Millis> calls;
+    ui.onProcessMessages = [&](long) { calls.push_back(clock.Now()); };
+    line->onWrite = [&](const Bytes& request) { line->Send(request, Millis{35}, Millis{15}); };
+    const Millis start = clock.Now();
+    EXPECT_EQ(LinkErrorOf([&] { link->Command(0xF9, 1); }), texts::NoLink);
+    const Millis end = clock.Now();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_LE(calls.front() - start, TKX_RS::PumpInterval);
+    EXPECT_LE(end - calls.back(), TKX_RS::PumpInterval);
+    for (std::size_t i = 1; i < calls.size(); ++i) EXPECT_LE(calls[i] - calls[i - 1], TKX_RS::PumpInterval) << i;
+}
+
+TEST_F(LinkTest, ClosedPortFailsAfterTheFullDeadlineWithoutSpinning) {
+    link->ClosePort();
+    std::vector<Millis> calls;
+    ui.onProcessMessages = [&](long) { calls.push_back(clock.Now()); };
+    const Millis start = clock.Now();
+    EXPECT_EQ(LinkErrorOf([&] { link->Command(0xF9, 1); }), texts::NoLink);
+    // R at 115200 bit/s for TxPos 5 is 0.
+    EXPECT_EQ(clock.Now() - start, Millis{3 * 1000 + 2 * 50});
+    EXPECT_EQ(clock.Slept(), clock.Now() - start);
+    for (std::size_t i = 1; i < calls.size(); ++i) EXPECT_LE(calls[i] - calls[i - 1], TKX_RS::PumpInterval);
+    EXPECT_LT(calls.size(), 400u);
+}
+
+struct RecordingTrace final : link::FrameTrace {
+    void Sent(const std::uint8_t* data, std::size_t count) override { log.push_back("sent " + Hex(data, count)); }
+    void Received(const std::uint8_t* data, std::size_t count, bool echo) override {
+        log.push_back((echo ? "echo " : "recv ") + Hex(data, count));
+    }
+    static std::string Hex(const std::uint8_t* data, std::size_t count) {
+        static const char digits[] = "0123456789ABCDEF";
+        std::string s;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i) s += ' ';
+            s += digits[data[i] >> 4];
+            s += digits[data[i] & 15];
+        }
+        return s;
+    }
+    std::vector<std::string> log;
+};
+
+TEST_F(LinkTest, TraceSeesSentEchoedAndPartialFrames) {
+    RecordingTrace trace;
+    link->Trace = &trace;
+    link->SetLineMode(2);
+    AnswerAlways({0x06, 0x05, 0x00, 0x00, 0x00, 0xF5});
+    link->Command(0xF9, 1);
+    EXPECT_EQ(trace.log, (std::vector<std::string>{"sent 06 F9 01 00 01 FF", "echo 06 F9 01 00 01 FF",
+                                                   "recv 06 05 00 00 00 F5"}));
+
+    trace.log.clear();
+    link->SetLineMode(0);
+    AnswerAlways({0x06, 0xF9, 0x01});
+    link->StartCommand(0xF9, 1);
+    EXPECT_THROW(link->TransactOnce(), link::LinkError);
+    EXPECT_EQ(trace.log, (std::vector<std::string>{"sent 06 F9 01 00 01 FF", "recv 06 F9 01"}));
+}
+
+TEST_F(LinkTest, GetStringReadsUpToTheTerminator) {
+    const Bytes data{0x41, 0x42, 0x00, 0x43};
+    std::copy(data.begin(), data.end(), link->RxBuf.begin() + 5);
+    link->RxPos = 5;
+    std::string s = "old";
+    link->GetString(s);
+    EXPECT_EQ(s, "AB");
+    EXPECT_EQ(link->RxPos, 8);
+
+    std::fill(link->RxBuf.begin(), link->RxBuf.end(), 0x41);
+    link->RxPos = 250;
+    EXPECT_THROW(link->GetString(s), link::RangeError);
+}
+
+}  // namespace
+}  // namespace kx::test
