@@ -37,7 +37,7 @@ bool TKXBaseInterface::CheckAnswer() {
 void TKXBaseInterface::BeginFrame() { TxPos = 1; }
 
 void TKXBaseInterface::EndFrame() {
-    if (TxPos < 0 || TxPos + 1 > MaxFrameLength) throw RangeError();
+    if (TxPos < 0 || TxPos > MaxFrameLength - 1) throw RangeError();
     TxBuf[0] = static_cast<std::uint8_t>(TxPos + 1);
     unsigned sum = 0;
     for (std::int32_t i = 0; i < TxPos; ++i) sum += TxBuf[static_cast<std::size_t>(i)];

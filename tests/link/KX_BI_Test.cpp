@@ -109,6 +109,12 @@ TEST_F(FrameTest, RefusesFramesLongerThan255Bytes) {
     EXPECT_THROW(f.EndFrame(), RangeError);
     EXPECT_EQ(f.TxBuf[0], 0xAA);
     EXPECT_EQ(f.TxBuf[255], 0x55);
+    for (std::int32_t pos : {-1, 0x7FFFFFFF}) {
+        f.TxPos = pos;
+        EXPECT_THROW(f.EndFrame(), RangeError) << pos;
+        EXPECT_THROW(f.PutByte(0), RangeError) << pos;
+        EXPECT_EQ(f.TxPos, pos);
+    }
 }
 
 TEST_F(FrameTest, PutPastTheBufferFailsOnIndex256KeepingEarlierBytes) {
