@@ -19,7 +19,7 @@ void SimLine::Insert(Item item) {
     queue_.insert(at, item);
 }
 
-void SimLine::Queue(TimePoint due, std::uint8_t byte) { Insert({due, byte}); }
+void SimLine::Queue(TimePoint due, std::uint8_t byte) { Insert({due, byte, false}); }
 
 TimePoint SimLine::Send(const Bytes& frame, TimePoint start, SimClock::duration pause,
                         SimClock::duration delay) {
@@ -27,13 +27,17 @@ TimePoint SimLine::Send(const Bytes& frame, TimePoint start, SimClock::duration 
     for (std::size_t i = 0; i < frame.size(); ++i) {
         if (i == 2) t += pause;
         t += characterTime_;
-        Insert({t + delay, frame[i]});
+        Insert({t + delay, frame[i], true});
     }
     wireFree_ = t;
     return t + delay;
 }
 
-void SimLine::QueueHangUp(TimePoint due) { Insert({due, -1}); }
+void SimLine::QueueHangUp(TimePoint due) { Insert({due, -1, false}); }
+
+void SimLine::AbandonAnswer(TimePoint now) {
+    if (std::erase_if(queue_, [](const Item& item) { return item.answer; }) > 0) wireFree_ = now;
+}
 
 std::optional<TimePoint> SimLine::NextDue() const {
     if (queue_.empty()) return std::nullopt;

@@ -33,6 +33,9 @@ public:
                    SimClock::duration delay);
     // The line goes away at `due`, after the bytes queued before it.
     void QueueHangUp(TimePoint due);
+    // Drops the answer bytes not yet delivered: the line is half-duplex, and a device
+    // that hears a new request has stopped talking.
+    void AbandonAnswer(TimePoint now);
 
     std::optional<TimePoint> NextDue() const;
     // Something is due but the other side's buffer is full.
@@ -44,6 +47,7 @@ private:
     struct Item {
         TimePoint due;
         int byte;  // -1: hang up
+        bool answer;
     };
     void Insert(Item item);
 

@@ -125,7 +125,9 @@ then serves until it is killed (SIGTERM, SIGINT) or its standard input closes.
 It answers at address 249 (functions 1 identify, 10 write data, 20 program page,
 6 finish), 240 (1, 2 erase, 10, 20, 6), 241 (1, 10, 20, 6) and the address query at 0.
 Answers carry the request's address (the own address for the query), header word 1 and
-the request's function code as status. Numbers may be decimal or 0x-hexadecimal.
+the request's function code as status. The line is half-duplex: a request that
+arrives while an answer is still on its way cuts that answer off. Numbers may be
+decimal or 0x-hexadecimal.
 
 Port:
   --link PATH            also make PATH a symbolic link to the slave (removed at exit)

@@ -56,6 +56,7 @@ void SimServer::ReadInput(TimePoint now) {
 
 void SimServer::Take(std::uint8_t byte, TimePoint now) {
     lastArrival_ = now;
+    line_.AbandonAnswer(now);
     const Arrived arrived{byte, line_.CrossWire(now)};
     if (pending_.empty() && byte < MinFrameLength(options_.shortHeader)) {
         Echo({arrived}, options_.echoDelay);  // not the start of a frame: heard, then ignored
