@@ -12,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -153,8 +154,10 @@ Image ReadWholeFile(const std::string& fileName) {
 }
 
 std::string FileMissingText(const std::string& fileName) {
-    std::string text = loadTexts::FileMissing;
-    text.replace(text.find("%s"), 2, fileName);
+    const std::string_view format = loadTexts::FileMissing;
+    const std::size_t at = format.find("%s");
+    std::string text(format.substr(0, at));
+    text.append(fileName).append(format.substr(at + 2));
     return text;
 }
 
