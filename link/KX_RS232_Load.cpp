@@ -319,6 +319,35 @@ struct Arguments {
     bool verifyRate;
 };
 
+// The whole image file; nullopt after the box for a missing one. Before the progress
+// window exists, a variant that says so sets the remembered rate back on the way out.
+std::optional<Image> TakeImage(TKX_RS& link, const Variant& variant, const std::string& fileName,
+                               std::uint32_t savedRate) {
+    try {
+        std::error_code ec;
+        if (!std::filesystem::exists(platform::PathFromUtf8(fileName), ec)) {
+            if (variant.restoresRateBeforeWindow) link.SetBaudRate(savedRate);
+            ui::ShowError(FileMissingText(fileName));
+            return std::nullopt;
+        }
+        return ReadWholeFile(fileName);
+    } catch (const std::exception&) {
+        if (variant.restoresRateBeforeWindow) link.SetBaudRate(savedRate);
+        throw;
+    }
+}
+
+// The procedure inside its progress window; the image copy and the window are gone
+// before this returns or throws.
+void RunInWindow(TKX_RS& link, const Variant& variant, const Arguments& args, Image image) {
+    const std::unique_ptr<ui::ProgressWindow> window = ui::CurrentUserInterface().CreateProgress();
+    window->ShowCancelButton();
+    window->SetGaugeVisible(false);
+    window->SetLabel(link.LineMode == 2 ? loadTexts::WaitOnly : loadTexts::Wait);
+    LoadProcedure(link, variant, *window).Run(std::move(image), args.checkIdentity, args.expectedId,
+                                              args.expectedRevision);
+}
+
 // Steps up to the progress window, then the procedure, then the final stage.
 void RunLoad(TKX_RS& link, const Variant& variant, const Arguments& args) {
     const std::uint32_t savedRate = link.BaudRate;
@@ -330,32 +359,15 @@ void RunLoad(TKX_RS& link, const Variant& variant, const Arguments& args) {
         return;
     }
     if (args.fileName.empty()) return;
-    Image image;
-    try {
-        if (!std::filesystem::exists(platform::PathFromUtf8(args.fileName))) {
-            if (variant.restoresRateBeforeWindow) link.SetBaudRate(savedRate);
-            ui::ShowError(FileMissingText(args.fileName));
-            return;
-        }
-        image = ReadWholeFile(args.fileName);
-    } catch (const std::exception&) {
-        if (variant.restoresRateBeforeWindow) link.SetBaudRate(savedRate);
-        throw;
-    }
+    std::optional<Image> image = TakeImage(link, variant, args.fileName, savedRate);
+    if (!image) return;
 
     std::exception_ptr failure;
-    {
-        const std::unique_ptr<ui::ProgressWindow> window = ui::CurrentUserInterface().CreateProgress();
-        window->ShowCancelButton();
-        window->SetGaugeVisible(false);
-        window->SetLabel(link.LineMode == 2 ? loadTexts::WaitOnly : loadTexts::Wait);
-        try {
-            LoadProcedure(link, variant, *window)
-                .Run(std::move(image), args.checkIdentity, args.expectedId, args.expectedRevision);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }  // the image copy and the window are gone before the link is set back
+    try {
+        RunInWindow(link, variant, args, std::move(*image));
+    } catch (...) {
+        failure = std::current_exception();
+    }
     link.SetBaudRate(savedRate);
     link.AnswerTimeout = savedTimeout;
     if (failure) std::rethrow_exception(failure);
@@ -366,8 +378,7 @@ void RunLoad(TKX_RS& link, const Variant& variant, const Arguments& args) {
 void TKX_RS::EraseAndLoad(const std::string& fileName, bool checkIdentity, double clockHz,
                           std::uint16_t expectedId) {
     SetPortOpen(true);
-    // The rate is checked before anything else changes, so a clock that gives no rate
-    // leaves the link as it was.
+    // A clock that gives no 32-bit rate leaves before the link's rate is touched.
     const std::uint32_t rate = BaudRateFromClock(clockHz);
     RunLoad(*this, EraseVariant, {fileName, checkIdentity, expectedId, std::nullopt, rate, true});
 }
