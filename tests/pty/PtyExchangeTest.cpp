@@ -85,7 +85,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PtyTest, TheIdentityAnswerIsReadFromTheFirstDataByteOn) {
     StartSim({"--id-byte4", "0x4F", "--head", "A1A2A3A4A5A6"});
     TKX_RS& rs = MakeLink(2);
-    rs.AnswerTimeout = 100;
     rs.Command(0xF9, 1);
     EXPECT_EQ(rs.GetWord(), 0x1D2D);
     EXPECT_EQ(rs.GetByte(), 0x00);
@@ -114,9 +113,9 @@ struct FaultCase {
 class ThreeAttempts : public PtyTest, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(ThreeAttempts, EveryAttemptFailingGivesTheThirdFailure) {
-    SimProcess& sim = StartSim({"--fault", std::string(GetParam().fault) + ":times=0"});
+    SimProcess& sim = StartSim({"--fault", std::string(GetParam().fault) + ":times=0", "--gap-ms", "450"});
     TKX_RS& rs = MakeLink(2);
-    rs.AnswerTimeout = 100;
+    rs.AnswerTimeout = 250;
     EXPECT_EQ(LinkErrorOf([&] { rs.Command(0xF9, 1); }), GetParam().text);
     const auto requests = sim.Requests();
     ASSERT_EQ(requests.size(), 3u);
@@ -127,9 +126,9 @@ TEST_P(ThreeAttempts, EveryAttemptFailingGivesTheThirdFailure) {
 }
 
 TEST_P(ThreeAttempts, ASuccessfulThirdAttemptHidesTwoFailures) {
-    SimProcess& sim = StartSim({"--fault", std::string(GetParam().fault) + ":times=2"});
+    SimProcess& sim = StartSim({"--fault", std::string(GetParam().fault) + ":times=2", "--gap-ms", "450"});
     TKX_RS& rs = MakeLink(2);
-    rs.AnswerTimeout = 100;
+    rs.AnswerTimeout = 250;
     ASSERT_NO_THROW(rs.Command(0xF9, 1));
     EXPECT_EQ(rs.GetWord(), 0x1D2D);
     const auto requests = sim.Requests();
@@ -146,21 +145,29 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"cut", texts::ByteGap}),
     [](const auto& param) { return std::string(param.param.fault); });
 
-TEST_F(PtyTest, APauseInsideTheAnswerShorterThanTheByteTimeoutIsFine) {
-    SimProcess& sim = StartSim({"--fault", "gap:times=0", "--gap-ms", "120"});
-    TKX_RS& rs = MakeLink(2);
-    rs.AnswerTimeout = 100;
-    ASSERT_NO_THROW(rs.Command(0xF9, 1));
-    EXPECT_EQ(rs.GetWord(), 0x1D2D);
-    EXPECT_EQ(sim.Requests().size(), 1u);
-    rs.ByteTimeout = 60;  // now the same pause is too long
-    EXPECT_EQ(LinkErrorOf([&] { rs.Command(0xF9, 1); }), texts::ByteGap);
+TEST_F(PtyTest, APauseInsideTheAnswerFailsOnlyWhenLongerThanTheByteTimeout) {
+    struct Case {
+        const char* gapMs;
+        std::uint16_t byteTimeout;
+        const char* error;
+    };
+    for (const Case c : {Case{"60", 250, ""}, Case{"250", 60, texts::ByteGap}}) {
+        sims.clear();
+        StartSim({"--fault", "gap", "--gap-ms", c.gapMs});
+        TKX_RS& rs = MakeLink(2);
+        rs.ByteTimeout = c.byteTimeout;
+        rs.StartCommand(0xF9, 1);
+        EXPECT_EQ(LinkErrorOf([&] { rs.TransactOnce(); }), c.error) << "pause " << c.gapMs << " ms";
+        if (*c.error == '\0') {
+            EXPECT_EQ(rs.GetWord(), 0x1D2D);
+        }
+    }
 }
 
 TEST_F(PtyTest, ALateEchoWithinTheAnswerTimeIsStillDropped) {
-    SimProcess& sim = StartSim({"--echo-delay", "60", "--fault", "late-echo", "--late-echo-ms", "20"});
+    SimProcess& sim = StartSim({"--echo-delay", "60", "--fault", "late-echo", "--late-echo-ms", "40"});
     TKX_RS& rs = MakeLink(2);
-    rs.AnswerTimeout = 100;
+    rs.AnswerTimeout = 300;
     for (int i = 0; i < 2; ++i) {
         ASSERT_NO_THROW(rs.Command(0xF9, 1));
         EXPECT_EQ(rs.GetWord(), 0x1D2D);  // the answer, not the echo
@@ -185,7 +192,7 @@ TEST_P(LineModes, EchoHandlingDependsOnTheMode) {
     const ModeCase& c = GetParam();
     SimProcess& sim = StartSim(c.echo ? std::vector<std::string>{} : std::vector<std::string>{"--no-echo"});
     TKX_RS& rs = MakeLink(c.mode);
-    rs.AnswerTimeout = 100;
+    rs.AnswerTimeout = 250;
     const std::string error = LinkErrorOf([&] { rs.Command(0xF9, 1); });
     if (c.firstData) {
         EXPECT_EQ(error, "");
@@ -246,7 +253,7 @@ TEST_F(PtyTest, APacedLineTakesItsTimeAndStillWorks) {
 TEST_F(PtyTest, IgnoredIdentifiesLookLikeADeviceSwitchedOnLate) {
     SimProcess& sim = StartSim({"--ignore-identify", "4"});
     TKX_RS& rs = MakeLink(2);
-    rs.AnswerTimeout = 50;
+    rs.AnswerTimeout = 200;
     EXPECT_EQ(LinkErrorOf([&] { rs.Command(0xF9, 1); }), texts::NoLink);
     ASSERT_NO_THROW(rs.Command(0xF9, 1));  // the fourth request is ignored, the fifth answered
     const auto requests = sim.Requests();
