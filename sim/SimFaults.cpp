@@ -43,8 +43,8 @@ std::optional<FaultKind> FaultFromName(const std::string& name) {
     return std::nullopt;
 }
 
-FaultRule ParseFaultRule(const std::string& spec) {
-    std::vector<std::string> parts = SplitText(spec, ':');
+FaultRule ParseFaultRule(const std::string& text) {
+    std::vector<std::string> parts = SplitText(text, ':');
     if (parts.empty()) throw std::invalid_argument("empty fault");
     FaultRule rule;
     const auto kind = FaultFromName(parts[0]);

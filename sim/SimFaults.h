@@ -36,7 +36,7 @@ struct FaultRule {
 };
 
 // Parses "KIND[:addr=A][:fn=F][:nth=N][:times=K]"; throws std::invalid_argument.
-FaultRule ParseFaultRule(const std::string& spec);
+FaultRule ParseFaultRule(const std::string& text);
 
 class FaultPlan {
 public:
