@@ -1,0 +1,162 @@
+#include "cli/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <string>
+
+namespace kx::cli {
+namespace {
+
+constexpr const char* Footer = R"(
+Exit status:
+  0  the image was loaded ("Загрузка окончена." on stdout), or the query answered
+  1  a refusal or a failure; its message is on stderr, one line
+  2  wrong usage
+  3  cancelled: Ctrl-C, SIGTERM or --wake-timeout. A load stops where the progress
+     window's cancel button would stop it: while waiting for the device, or before the
+     next page (a page in flight is finished). A second Ctrl-C ends the program at once.
+
+Progress goes to stderr: on a terminal one line, updated in place (stage, gauge,
+pages done of pages to send, bytes per second, time left); otherwise one line per
+stage and one per page.
+
+Port: --port takes any serial device path (or COMn on Windows), whether or not it is
+among the candidates that 'ports' lists. Without it, the port stored in the settings
+file (section "RS232", key "Port") is used, as by the desktop program, or the first
+free candidate. The settings file is only read, never written; it is the program's
+own (KXBOOT_SETTINGS, else the executable's path with ".ini") unless --settings names
+another.
+
+Trace (--trace FILE): one line per frame: milliseconds since the start, direction
+(TX sent, ECHO own request heard back in line mode 2, RX received), bytes in hex.
+
+Numbers: WORD is decimal or hexadecimal with 0x (0x1D2D).
+)";
+
+// Decimal, or hexadecimal with a 0x prefix; nothing else (no octal surprises).
+std::uint16_t ParseWord(const std::string& text, const char* option) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char* begin = text.data() + (hex ? 2 : 0);
+    const char* end = text.data() + text.size();
+    unsigned value = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, value, hex ? 16 : 10);
+    if (text.empty() || ec != std::errc() || ptr != end || value > 0xFFFF)
+        throw UsageError(std::string(option) + ": not a 16-bit number: " + text);
+    return static_cast<std::uint16_t>(value);
+}
+
+struct RawOptions {
+    std::string expectId;
+    int expectRevision = -1;
+    double wakeTimeout = 0;
+};
+
+void AddLinkOptions(CLI::App& command, LinkOptions& link) {
+    command.add_option("--port", link.port, "Serial port: a device path, or COMn on Windows (default: the stored port)");
+    command.add_option("--baud", link.baud, "Bit rate")->capture_default_str()->check(CLI::Range(1U, 4000000U));
+    command.add_option("--line-mode", link.lineMode, "0 RS232, 1 RS422 or RS485 without echo, 2 RS485 with echo")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 2));
+    command.add_option("--settings", link.settings, "Settings file to read the stored port from");
+    command.add_option("--trace", link.trace, "Write every frame sent and received to FILE");
+}
+
+void AddWakeTimeout(CLI::App& command, RawOptions& raw) {
+    command.add_option("--wake-timeout", raw.wakeTimeout,
+                       "Give up waiting for the device after SECONDS (exit status 3); default: wait until Ctrl-C")
+        ->check(CLI::PositiveNumber);
+}
+
+void AddImage(CLI::App& command, Invocation& inv) {
+    command.add_option("IMAGE", inv.image, "Firmware image (.rom)")->required()->check(
+        [](const std::string& path) { return path.empty() ? std::string("empty file name") : std::string(); });
+}
+
+struct Grammar {
+    CLI::App app{"Loads firmware images into PIC24/dsPIC33E devices through their boot loader.", "kxboot-cli"};
+    CLI::App* load = nullptr;
+    CLI::App* info = nullptr;
+    CLI::App* ports = nullptr;
+    CLI::App* erase = nullptr;
+    CLI::App* patch = nullptr;
+    CLI::App* address = nullptr;
+    CLI::Option* expectIdPatch = nullptr;
+    CLI::Option* wakeTimeout[3] = {};
+
+    Grammar(Invocation& inv, RawOptions& raw) {
+        app.require_subcommand(1);
+        app.footer(Footer);
+        load = app.add_subcommand("load", "Load IMAGE through the boot loader at address 249 (the desktop program's load)");
+        AddImage(*load, inv);
+        AddLinkOptions(*load, inv.link);
+        AddWakeTimeout(*load, raw);
+
+        info = app.add_subcommand("info", "Show IMAGE's size, pages, trailer and whether a device with identity 0x1D2D takes it");
+        AddImage(*info, inv);
+
+        ports = app.add_subcommand("ports", "List the candidate serial ports and which of them are free");
+
+        erase = app.add_subcommand("erase-and-load", "Erase the device and load IMAGE through the boot loader at address 240");
+        AddImage(*erase, inv);
+        erase->add_option("--clock", inv.clockHz, "The device's clock in Hz; sets the boot loader's bit rate")
+            ->required()
+            ->check(CLI::PositiveNumber);
+        erase->add_option("--expect-id", raw.expectId, "Refuse a device whose identity word is not WORD");
+        AddLinkOptions(*erase, inv.link);
+        AddWakeTimeout(*erase, raw);
+
+        patch = app.add_subcommand("patch-and-load", "Load IMAGE through the boot loader at address 241, leaving page 2 alone");
+        AddImage(*patch, inv);
+        expectIdPatch = patch->add_option("--expect-id", raw.expectId, "Refuse a device whose identity word is not WORD");
+        auto* revision = patch->add_option("--expect-revision", raw.expectRevision,
+                                           "Refuse a device whose revision is not N (0..15)")
+                             ->check(CLI::Range(0, 15));
+        expectIdPatch->needs(revision);
+        revision->needs(expectIdPatch);
+        AddLinkOptions(*patch, inv.link);
+        AddWakeTimeout(*patch, raw);
+
+        address = app.add_subcommand("address", "Ask the single device on the line for its address");
+        address->add_flag("--yes", inv.yes, "Answer yes to the question whether only one device is switched on");
+        AddLinkOptions(*address, inv.link);
+    }
+
+    CommandKind Selected() const {
+        if (app.got_subcommand(load)) return CommandKind::Load;
+        if (app.got_subcommand(info)) return CommandKind::Info;
+        if (app.got_subcommand(ports)) return CommandKind::Ports;
+        if (app.got_subcommand(erase)) return CommandKind::EraseAndLoad;
+        if (app.got_subcommand(patch)) return CommandKind::PatchAndLoad;
+        return CommandKind::Address;
+    }
+};
+
+void ApplyRaw(const RawOptions& raw, Invocation& inv) {
+    if (!raw.expectId.empty()) inv.expectId = ParseWord(raw.expectId, "--expect-id");
+    if (raw.expectRevision >= 0) inv.expectRevision = static_cast<std::uint8_t>(raw.expectRevision);
+    if (raw.wakeTimeout > 0) inv.wakeTimeoutSeconds = raw.wakeTimeout;
+}
+
+}  // namespace
+
+std::optional<Invocation> ParseCommandLine(int argc, const char* const* argv, std::ostream& out) {
+    Invocation inv;
+    RawOptions raw;
+    Grammar grammar(inv, raw);
+    try {
+        grammar.app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        // The top-level help documents every command with its options.
+        const bool top = grammar.app.get_subcommands().empty();
+        out << (top ? grammar.app.help("", CLI::AppFormatMode::All) : grammar.app.help());
+        return std::nullopt;
+    } catch (const CLI::ParseError& e) {
+        throw UsageError(e.what());
+    }
+    inv.command = grammar.Selected();
+    ApplyRaw(raw, inv);
+    return inv;
+}
+
+}  // namespace kx::cli

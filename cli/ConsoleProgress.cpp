@@ -1,0 +1,122 @@
+#include "cli/ConsoleProgress.h"
+
+#include <algorithm>
+
+#include "cli/CancelSignals.h"
+
+namespace kx::cli {
+namespace {
+
+std::string Duration(long long seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld", seconds / 60, seconds % 60);
+    return text;
+}
+
+}  // namespace
+
+ConsoleProgress::ConsoleProgress(std::FILE* err, platform::Clock& clock, Options options)
+    : err_(err), clock_(clock), options_(options), created_(clock.Now()) {}
+
+ConsoleProgress::~ConsoleProgress() {
+    FlushPendingPercent();
+    EndLine();
+}
+
+void ConsoleProgress::SetLabel(const std::string& text) {
+    if (firstLabel_.empty()) firstLabel_ = text;
+    // The first caption is the wait for the device; any other one means it answered.
+    if (text != firstLabel_) waking_ = false;
+    if (text == label_) return;
+    FlushPendingPercent();
+    label_ = text;
+    if (options_.terminal) {
+        Redraw();
+    } else {
+        std::fprintf(err_, "%s\n", label_.c_str());
+        std::fflush(err_);
+    }
+}
+
+void ConsoleProgress::SetGaugeVisible(bool visible) {
+    gaugeVisible_ = visible;
+    if (visible && !transferStart_) transferStart_ = clock_.Now();
+    if (options_.terminal) Redraw();
+}
+
+void ConsoleProgress::SetProgress(int percent) {
+    FlushPendingPercent();
+    percent_ = std::clamp(percent, 0, 100);
+    if (options_.terminal) {
+        Redraw();
+    } else {
+        // Printed with the page count when PagesDone follows, alone otherwise.
+        percentPending_ = true;
+    }
+}
+
+bool ConsoleProgress::Cancelled() const {
+    if (!cancelled_ && CancelRequested()) cancelled_ = true;
+    if (!cancelled_ && waking_ && options_.wakeTimeout && clock_.Now() - created_ >= *options_.wakeTimeout)
+        cancelled_ = true;
+    return cancelled_;
+}
+
+void ConsoleProgress::PagesDone(int done, int total, std::size_t bytesPerPage) {
+    done_ = done;
+    total_ = total;
+    bytesPerPage_ = bytesPerPage;
+    if (options_.terminal) {
+        Redraw();
+        return;
+    }
+    percentPending_ = false;
+    std::fprintf(err_, "%s\n", StatusText(false).c_str());
+    std::fflush(err_);
+}
+
+void ConsoleProgress::EndLine() {
+    if (!lineOpen_) return;
+    std::fputc('\n', err_);
+    std::fflush(err_);
+    lineOpen_ = false;
+}
+
+std::string ConsoleProgress::StatusText(bool withCaption) const {
+    std::string text = withCaption ? label_ : std::string();
+    auto add = [&text](const std::string& part) {
+        if (!text.empty()) text += "  ";
+        text += part;
+    };
+    if (!gaugeVisible_) return text;
+    char part[64];
+    std::snprintf(part, sizeof part, "%3d%%", percent_);
+    add(part);
+    if (total_ <= 0) return text;
+    std::snprintf(part, sizeof part, "стр. %d/%d", done_, total_);
+    add(part);
+    const long long elapsedMs = transferStart_ ? (clock_.Now() - *transferStart_).count() : 0;
+    if (done_ <= 0 || elapsedMs <= 0) return text;
+    const double bytesPerSecond = static_cast<double>(done_) * static_cast<double>(bytesPerPage_) * 1000.0 /
+                                  static_cast<double>(elapsedMs);
+    std::snprintf(part, sizeof part, "%.0f Б/с", bytesPerSecond);
+    add(part);
+    const long long leftMs = elapsedMs * (total_ - done_) / done_;
+    add("осталось " + Duration((leftMs + 999) / 1000));
+    return text;
+}
+
+void ConsoleProgress::Redraw() {
+    std::fprintf(err_, "\r%s\033[K", StatusText(true).c_str());
+    std::fflush(err_);
+    lineOpen_ = true;
+}
+
+void ConsoleProgress::FlushPendingPercent() {
+    if (!percentPending_) return;
+    percentPending_ = false;
+    std::fprintf(err_, "%s\n", StatusText(false).c_str());
+    std::fflush(err_);
+}
+
+}  // namespace kx::cli

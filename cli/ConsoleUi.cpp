@@ -1,0 +1,98 @@
+#include "cli/ConsoleUi.h"
+
+#include <array>
+#include <cstring>
+
+#include "cli/CancelSignals.h"
+
+namespace kx::cli {
+
+// The console progress, unregistered from its owner when released.
+class ConsoleUi::Progress final : public ui::ProgressWindow {
+public:
+    Progress(ConsoleUi& owner, ConsoleProgress::Options options)
+        : owner_(owner), window_(owner.streams_.err, owner.clock_, options) {
+        owner_.live_ = this;
+    }
+    ~Progress() override {
+        if (owner_.live_ == this) owner_.live_ = nullptr;
+    }
+
+    void SetLabel(const std::string& text) override { window_.SetLabel(text); }
+    void SetGaugeVisible(bool visible) override { window_.SetGaugeVisible(visible); }
+    void SetProgress(int percent) override { window_.SetProgress(percent); }
+    void ShowCancelButton() override { window_.ShowCancelButton(); }
+    bool Cancelled() const override {
+        const bool cancelled = window_.Cancelled();
+        if (cancelled) owner_.cancelSeen_ = true;
+        return cancelled;
+    }
+    void PagesDone(int done, int total, std::size_t bytesPerPage) override {
+        window_.PagesDone(done, total, bytesPerPage);
+    }
+    void EndLine() { window_.EndLine(); }
+
+private:
+    ConsoleUi& owner_;
+    ConsoleProgress window_;
+};
+
+ConsoleUi::ConsoleUi(Streams streams, platform::Clock& clock, bool terminal)
+    : streams_(streams), clock_(clock), terminal_(terminal) {}
+
+void ConsoleUi::EndProgressLine() {
+    if (live_ != nullptr) live_->EndLine();
+}
+
+void ConsoleUi::ShowError(const std::string& message) {
+    if (quiet_) return;
+    errorShown_ = true;
+    EndProgressLine();
+    std::fprintf(streams_.err, "%s\n", message.c_str());
+    std::fflush(streams_.err);
+}
+
+void ConsoleUi::ShowInfo(const std::string& message) {
+    if (quiet_) return;
+    infoShown_ = true;
+    EndProgressLine();
+    std::fprintf(streams_.out, "%s\n", message.c_str());
+    std::fflush(streams_.out);
+}
+
+namespace {
+
+bool IsYes(std::string answer) {
+    while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r' || answer.back() == ' '))
+        answer.pop_back();
+    for (const char* yes : {"y", "Y", "yes", "Yes", "YES", "д", "Д", "да", "Да", "ДА"})
+        if (answer == yes) return true;
+    return false;
+}
+
+}  // namespace
+
+bool ConsoleUi::AskYesNo(const std::string& message) {
+    if (assumeYes_) return true;
+    EndProgressLine();
+    std::fprintf(streams_.err, "%s [y/N] ", message.c_str());
+    std::fflush(streams_.err);
+    std::array<char, 256> line{};
+    const bool yes = std::fgets(line.data(), static_cast<int>(line.size()), streams_.in) != nullptr &&
+                     IsYes(line.data());
+    if (!yes) declined_ = true;
+    return yes;
+}
+
+std::unique_ptr<ui::ProgressWindow> ConsoleUi::CreateProgress() {
+    return std::make_unique<Progress>(*this, ConsoleProgress::Options{terminal_, wakeTimeout_});
+}
+
+Outcome ConsoleUi::Result() const {
+    if (errorShown_) return Outcome::Failed;
+    if (infoShown_) return Outcome::Done;
+    if (CancelRequested() || declined_ || cancelSeen_) return Outcome::Cancelled;
+    return Outcome::Failed;
+}
+
+}  // namespace kx::cli

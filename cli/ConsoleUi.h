@@ -1,0 +1,63 @@
+#pragma once
+// The command line's user interface: boxes become lines (errors on stderr, the final
+// "done" message on stdout), the progress window is a ConsoleProgress on stderr, the
+// yes/no question is asked on the terminal. It remembers how the run ended.
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "cli/ConsoleProgress.h"
+#include "platform/Clock.h"
+#include "ui/UserInterface.h"
+
+namespace kx::cli {
+
+enum class Outcome { Done, Failed, Cancelled };
+
+class ConsoleUi final : public ui::UserInterface {
+public:
+    struct Streams {
+        std::FILE* out = stdout;
+        std::FILE* err = stderr;
+        std::FILE* in = stdin;
+    };
+
+    ConsoleUi(Streams streams, platform::Clock& clock, bool terminal);
+
+    void SetAssumeYes(bool yes) { assumeYes_ = yes; }
+    void SetWakeTimeout(std::optional<platform::Millis> timeout) { wakeTimeout_ = timeout; }
+    // While quiet, boxes are swallowed (the link's start-up scan when a port is named).
+    void SetQuiet(bool quiet) { quiet_ = quiet; }
+
+    void ShowError(const std::string& message) override;
+    void ShowInfo(const std::string& message) override;
+    bool AskYesNo(const std::string& message) override;
+    void ProcessMessages() override {}
+    std::unique_ptr<ui::ProgressWindow> CreateProgress() override;
+    std::optional<std::string> ChoosePort(const std::vector<std::string>&, int) override { return std::nullopt; }
+    std::optional<double> ChooseBaudRate(std::uint32_t) override { return std::nullopt; }
+    std::optional<std::string> EnterPassword(const std::string&) override { return std::nullopt; }
+
+    // Done after the information box, Failed after any error box (or when nothing was
+    // shown and nobody cancelled), Cancelled after a silent cancel.
+    Outcome Result() const;
+    bool ErrorShown() const { return errorShown_; }
+
+private:
+    class Progress;
+    void EndProgressLine();
+
+    Streams streams_;
+    platform::Clock& clock_;
+    bool terminal_;
+    bool assumeYes_ = false;
+    bool quiet_ = false;
+    std::optional<platform::Millis> wakeTimeout_;
+    bool errorShown_ = false;
+    bool infoShown_ = false;
+    bool declined_ = false;
+    bool cancelSeen_ = false;
+    Progress* live_ = nullptr;
+};
+
+}  // namespace kx::cli

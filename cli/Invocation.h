@@ -1,0 +1,32 @@
+#pragma once
+// What the command line asked for, once parsed.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kx::cli {
+
+enum class CommandKind { Load, Info, Ports, EraseAndLoad, PatchAndLoad, Address };
+
+// How to reach the device. Defaults as the desktop program: the port stored in the
+// settings file, 19200 bit/s, two-wire RS485 with echo.
+struct LinkOptions {
+    std::string port;        // any device path (or COMn); empty: the stored port
+    std::uint32_t baud = 19200;
+    int lineMode = 2;
+    std::string settings;    // empty: the program's settings file
+    std::string trace;       // empty: no trace
+};
+
+struct Invocation {
+    CommandKind command = CommandKind::Load;
+    std::string image;
+    LinkOptions link;
+    std::optional<double> wakeTimeoutSeconds;
+    double clockHz = 0;
+    std::optional<std::uint16_t> expectId;
+    std::optional<std::uint8_t> expectRevision;
+    bool yes = false;
+};
+
+}  // namespace kx::cli

@@ -1,0 +1,67 @@
+#include "cli/LinkSetup.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "app/KXIniFile.h"
+#include "link/LinkError.h"
+#include "platform/Clock.h"
+
+namespace kx::cli {
+namespace {
+
+// The stored port, as the desktop program opens it at start-up. The settings file is
+// read only when it exists: the command line never creates or writes it.
+void OpenStoredPort(link::TKX_RS& link, const std::string& settingsPath) {
+    const std::string path = settingsPath.empty() ? app::TKXIniFile::DefaultPath() : settingsPath;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) {
+        app::TKXIniFile ini(path);
+        link.LoadSettings(ini);
+    } else {
+        link.OpenPort(link.PortNumber);
+    }
+}
+
+struct QuietScope {
+    explicit QuietScope(ConsoleUi& ui) : ui_(ui) { ui_.SetQuiet(true); }
+    ~QuietScope() { ui_.SetQuiet(false); }
+    QuietScope(const QuietScope&) = delete;
+    QuietScope& operator=(const QuietScope&) = delete;
+    ConsoleUi& ui_;
+};
+
+}  // namespace
+
+std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, ConsoleUi& ui) {
+    auto opened = std::unique_ptr<OpenedLink>(new OpenedLink);
+    {
+        // The start-up scan's "no free port" box is left to the check below, which
+        // knows whether a port was named.
+        QuietScope quiet(ui);
+        opened->link_ = std::make_unique<link::TKX_RS>(nullptr, nullptr);
+    }
+    link::TKX_RS& link = *opened->link_;
+    link.SetLineMode(static_cast<std::uint8_t>(options.lineMode));
+    if (options.port.empty()) {
+        OpenStoredPort(link, options.settings);
+    } else {
+        link.OpenPortNamed(options.port);
+    }
+    if (!link.PortOpen()) {
+        if (!ui.ErrorShown()) ui.ShowError(link::texts::NoFreePort);
+        return nullptr;
+    }
+    link.SetBaudRate(options.baud);
+    if (link.BaudRate != options.baud) {
+        ui.ShowError(link::texts::RateRefused);
+        return nullptr;
+    }
+    if (!options.trace.empty()) {
+        opened->trace_ = std::make_unique<TraceWriter>(options.trace, platform::SystemClock());
+        link.Trace = opened->trace_.get();
+    }
+    return opened;
+}
+
+}  // namespace kx::cli

@@ -1,0 +1,75 @@
+// kxboot-cli: the firmware loader for production benches and scripts.
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+#include "cli/CancelSignals.h"
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "cli/ConsoleUi.h"
+#include "cli/Terminal.h"
+#include "platform/Clock.h"
+#include "ui/UserInterface.h"
+
+namespace {
+
+using namespace kx::cli;
+
+constexpr int ExitDone = 0;
+constexpr int ExitFailed = 1;
+constexpr int ExitUsage = 2;
+
+Outcome Dispatch(const Invocation& inv, ConsoleUi& ui) {
+    switch (inv.command) {
+        case CommandKind::Load: return RunLoad(inv, ui);
+        case CommandKind::Info: return RunInfo(inv, ui, stdout);
+        case CommandKind::Ports: return RunPorts(ui, stdout);
+        case CommandKind::EraseAndLoad: return RunEraseAndLoad(inv, ui);
+        case CommandKind::PatchAndLoad: return RunPatchAndLoad(inv, ui);
+        case CommandKind::Address: return RunAddress(inv, ui, stdout);
+    }
+    return Outcome::Failed;
+}
+
+int ExitCode(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Done: return ExitDone;
+        case Outcome::Cancelled: return CancelledExitCode;
+        case Outcome::Failed: break;
+    }
+    return ExitFailed;
+}
+
+// Keeps the console interface installed for exactly the run.
+struct InstalledUi {
+    explicit InstalledUi(kx::ui::UserInterface& ui) { kx::ui::SetUserInterface(&ui); }
+    ~InstalledUi() { kx::ui::SetUserInterface(nullptr); }
+    InstalledUi(const InstalledUi&) = delete;
+    InstalledUi& operator=(const InstalledUi&) = delete;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    PrepareConsole();
+    std::optional<Invocation> inv;
+    try {
+        inv = ParseCommandLine(argc, argv, std::cout);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "kxboot-cli: %s\n%s\n", e.what(), UsageLine);
+        return ExitUsage;
+    }
+    if (!inv) return ExitDone;
+
+    InstallCancelSignals();
+    ConsoleUi ui({stdout, stderr, stdin}, kx::platform::SystemClock(), StderrIsTerminal());
+    InstalledUi installed(ui);
+    try {
+        return ExitCode(Dispatch(*inv, ui));
+    } catch (const std::exception& e) {
+        // The application's general error report: an unreadable file, a trace file
+        // that cannot be written, an unexpected failure.
+        std::fprintf(stderr, "%s\n", e.what());
+        return ExitFailed;
+    }
+}

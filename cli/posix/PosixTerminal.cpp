@@ -1,0 +1,13 @@
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "cli/Terminal.h"
+
+namespace kx::cli {
+
+bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
+bool StdinIsTerminal() { return isatty(fileno(stdin)) != 0; }
+void PrepareConsole() {}
+
+}  // namespace kx::cli
