@@ -11,6 +11,7 @@
 #include "link/KX_RS232.h"
 #include "link/LinkError.h"
 #include "link/RangeError.h"
+#include "platform/Process.h"
 #include "ui/UserInterface.h"
 
 namespace kx::app {
@@ -182,7 +183,7 @@ void RunBootSession(link::TKX_RS& link, const std::string& imageFileName, HeadBy
                     ui::UserInterface& ui) {
     if (imageFileName.empty()) return;
     std::error_code ec;
-    if (!std::filesystem::exists(imageFileName, ec)) {
+    if (!std::filesystem::exists(platform::PathFromUtf8(imageFileName), ec)) {
         ui.ShowError(texts::FileNotFound);
         return;
     }

@@ -7,6 +7,7 @@
 #include "app/FirmwareImage.h"
 #include "cli/LinkSetup.h"
 #include "link/LinkError.h"
+#include "platform/Process.h"
 #include "platform/SerialPort.h"
 
 namespace kx::cli {
@@ -43,7 +44,7 @@ Outcome RunLoad(const Invocation& inv, ConsoleUi& ui) {
 
 Outcome RunInfo(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
     std::error_code ec;
-    if (!std::filesystem::exists(inv.image, ec)) {
+    if (!std::filesystem::exists(platform::PathFromUtf8(inv.image), ec)) {
         ui.ShowError(app::texts::FileNotFound);
         return ui.Result();
     }

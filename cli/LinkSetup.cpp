@@ -6,6 +6,7 @@
 #include "app/KXIniFile.h"
 #include "link/LinkError.h"
 #include "platform/Clock.h"
+#include "platform/Process.h"
 
 namespace kx::cli {
 namespace {
@@ -15,7 +16,7 @@ namespace {
 void OpenStoredPort(link::TKX_RS& link, const std::string& settingsPath) {
     const std::string path = settingsPath.empty() ? app::TKXIniFile::DefaultPath() : settingsPath;
     std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec)) {
+    if (std::filesystem::is_regular_file(platform::PathFromUtf8(path), ec)) {
         app::TKXIniFile ini(path);
         link.LoadSettings(ini);
     } else {

@@ -6,7 +6,5 @@ namespace kx::cli {
 
 bool StderrIsTerminal();
 bool StdinIsTerminal();
-// Prepares the console for UTF-8 output where the OS needs that; a no-op elsewhere.
-void PrepareConsole();
 
 }  // namespace kx::cli

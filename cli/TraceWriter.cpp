@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <system_error>
 
+#include "platform/Process.h"
+
 namespace kx::cli {
 
 TraceWriter::TraceWriter(const std::string& path, platform::Clock& clock)
-    : out_(path, std::ios::out | std::ios::trunc), clock_(clock), start_(clock.Now()) {
+    : out_(platform::PathFromUtf8(path), std::ios::out | std::ios::trunc), clock_(clock), start_(clock.Now()) {
     if (!out_) throw std::system_error(errno, std::generic_category(), path);
     out_ << "# ms dir bytes\n";
     out_.flush();

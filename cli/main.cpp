@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/CancelSignals.h"
 #include "cli/CommandLine.h"
@@ -9,6 +11,7 @@
 #include "cli/ConsoleUi.h"
 #include "cli/Terminal.h"
 #include "platform/Clock.h"
+#include "platform/Console.h"
 #include "ui/UserInterface.h"
 
 namespace {
@@ -51,10 +54,14 @@ struct InstalledUi {
 }  // namespace
 
 int main(int argc, char** argv) {
-    PrepareConsole();
+    kx::platform::PrepareConsole();
+    // UTF-8 arguments whatever the OS hands over (file names with Cyrillic letters).
+    const std::vector<std::string> arguments = kx::platform::CommandLineArguments(argc, argv);
+    std::vector<const char*> args;
+    for (const auto& a : arguments) args.push_back(a.c_str());
     std::optional<Invocation> inv;
     try {
-        inv = ParseCommandLine(argc, argv, std::cout);
+        inv = ParseCommandLine(static_cast<int>(args.size()), args.data(), std::cout);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "kxboot-cli: %s\n%s\n", e.what(), UsageLine);
         return ExitUsage;

@@ -8,6 +8,5 @@ namespace kx::cli {
 
 bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
 bool StdinIsTerminal() { return isatty(fileno(stdin)) != 0; }
-void PrepareConsole() {}
 
 }  // namespace kx::cli

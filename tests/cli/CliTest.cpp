@@ -1,0 +1,475 @@
+// kxboot-cli as a technician or a bench script runs it, against kxboot-sim on a
+// pseudo-terminal: what it prints, where, and how it exits.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "tests/app/TempDir.h"
+#include "tests/cli/ChildProcess.h"
+
+namespace kx::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Seconds = ChildProcess::Seconds;
+
+constexpr std::size_t Page = 3072;
+const Bytes SimHead{0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F};
+constexpr const char* SimHeadText = "0A1B2C3D4E5F";
+constexpr const char* Done = "Загрузка окончена.\n";
+constexpr const char* Waking = "Включите МК...\n";
+
+Bytes Image(std::size_t size) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 1024 + 1);
+    return bytes;
+}
+Bytes WithTrailer(Bytes bytes, std::uint8_t t0, std::uint8_t t1) {
+    bytes.insert(bytes.end(), {t0, t1, 0x00});
+    return bytes;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// One request line of the simulator's log, as key=value pairs.
+using LogLine = std::map<std::string, std::string>;
+
+class CliTest : public ::testing::Test {
+protected:
+    ~CliTest() override { StopSim(); }
+
+    void StartSim(std::vector<std::string> extra = {}) {
+        std::vector<std::string> argv{KXBOOT_SIM, "--link", tty, "--flash", flash, "--log", log, "--head", SimHeadText};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        sim = std::make_unique<ChildProcess>(argv);
+        // It prints its terminal's path once the link is in place.
+        ASSERT_TRUE(sim->WaitForOut("\n", Seconds(10))) << sim->Err();
+    }
+    void StopSim() {
+        if (!sim) return;
+        sim->CloseIn();   // the simulator ends when its stdin closes
+        sim->Wait(Seconds(5));
+        sim.reset();
+    }
+
+    std::vector<std::string> Cli(std::vector<std::string> args) {
+        args.insert(args.begin(), KXBOOT_CLI);
+        return args;
+    }
+    RunResult RunCli(std::vector<std::string> args, const std::string& input = "", double timeout = 40) {
+        return Run(Cli(std::move(args)), Seconds(timeout), input);
+    }
+    RunResult Load(const std::string& image, std::vector<std::string> extra = {}) {
+        std::vector<std::string> args{"load", image, "--port", tty};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return RunCli(args);
+    }
+
+    std::string File(const Bytes& bytes, const std::string& name = "image.rom") {
+        const std::string path = dir.File(name);
+        WriteAll(path, std::string(bytes.begin(), bytes.end()));
+        return path;
+    }
+    Bytes Flash() const {
+        const std::string text = ReadAll(flash);
+        return Bytes(text.begin(), text.end());
+    }
+    std::vector<LogLine> Log() const {
+        std::vector<LogLine> out;
+        for (const auto& line : Lines(ReadAll(log))) {
+            LogLine fields;
+            std::istringstream in(line);
+            for (std::string pair; in >> pair;)
+                if (const auto eq = pair.find('='); eq != std::string::npos)
+                    fields[pair.substr(0, eq)] = pair.substr(eq + 1);
+            out.push_back(fields);
+        }
+        return out;
+    }
+    std::size_t Requests(const std::string& fn) const {
+        std::size_t n = 0;
+        for (const auto& l : Log())
+            if (l.count("fn") && l.at("fn") == fn) ++n;
+        return n;
+    }
+    std::vector<std::string> ProgrammedPages() const {
+        std::vector<std::string> pages;
+        for (const auto& l : Log())
+            if (l.count("fn") && l.at("fn") == "20" && l.count("page")) pages.push_back(l.at("page"));
+        return pages;
+    }
+    // Waits (without asserting on time) until the simulator has logged `text`.
+    bool LogShows(const std::string& text, Seconds timeout = Seconds(20)) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(timeout);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (ReadAll(log).find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+
+    TempDir dir;
+    std::string tty = dir.File("tty");
+    std::string flash = dir.File("flash.bin");
+    std::string log = dir.File("sim.log");
+    std::unique_ptr<ChildProcess> sim;
+};
+
+TEST_F(CliTest, LoadsTheImageAndReportsStagesAndPagesOnStderr) {
+    StartSim();
+    const Bytes image = WithTrailer(Image(6 * Page), 0x2D, 0x70);
+    const RunResult r = Load(File(image));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Done);
+    const auto err = Lines(r.err);
+    ASSERT_EQ(err.size(), 3u + 5u) << r.err;
+    EXPECT_EQ(err[0], "Включите МК...");
+    EXPECT_EQ(err[1], "Определение типа микроконтроллера...");
+    EXPECT_EQ(err[2], "Загрузка программы...");
+    EXPECT_NE(err[3].find(" 17%  стр. 1/5"), std::string::npos) << err[3];
+    EXPECT_NE(err[7].find(" 83%  стр. 5/5"), std::string::npos) << err[7];
+    StopSim();
+
+    Bytes expected(image.begin(), image.begin() + 5 * Page);
+    std::copy(SimHead.begin(), SimHead.end(), expected.begin());
+    const Bytes flashed = Flash();
+    ASSERT_GE(flashed.size(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), flashed.begin()));
+    for (std::size_t i = expected.size(); i < flashed.size(); ++i) ASSERT_EQ(flashed[i], 0xFF) << i;
+    EXPECT_EQ(Requests("6"), 1u);
+    EXPECT_EQ(ReadAll(dir.File("image.rom")), std::string(image.begin(), image.end()));
+}
+
+TEST_F(CliTest, ADeviceThatWakesLateIsStillLoaded) {
+    StartSim({"--ignore-identify", "12"});
+    const RunResult r = Load(File(Image(2 * Page)));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Done);
+    EXPECT_EQ(Requests("1"), 13u);
+    EXPECT_EQ(ProgrammedPages(), std::vector<std::string>{"0"});
+}
+
+struct Refusal {
+    const char* name;
+    std::vector<std::string> sim;
+    Bytes image;
+    const char* message;
+};
+
+class CliRefusalTest : public CliTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(CliRefusalTest, PrintsTheMessageOnStderrAndSendsNothingAfterTheIdentify) {
+    const Refusal& c = GetParam();
+    StartSim(c.sim);
+    const RunResult r = Load(File(c.image));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    ASSERT_FALSE(Lines(r.err).empty());
+    EXPECT_EQ(Lines(r.err).back(), c.message);
+    StopSim();
+    EXPECT_EQ(Log().size(), Requests("1"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, CliRefusalTest,
+    ::testing::Values(
+        Refusal{"WrongIdentity", {"--id", "0x1D2E"}, Image(2 * Page), "В устройстве неверный микроконтроллер."},
+        Refusal{"WrongRevision", {"--id-byte4", "0x50"}, Image(2 * Page), "В устройстве неверный микроконтроллер."},
+        Refusal{"TrailerType", {}, WithTrailer(Image(2 * Page), 0x2E, 0x70), "Тип микроконтроллера не совпадает с версией ПО."},
+        Refusal{"TrailerVersion", {}, WithTrailer(Image(2 * Page), 0x2D, 0x71),
+                "Версии устройства и программного обеспечения не совпадают."},
+        Refusal{"TooLong", {}, Image(67588), "Программа слишком длинна."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, AMissingImageIsReportedWithoutWakingTheDevice) {
+    StartSim();
+    const RunResult r = Load(dir.File("absent.rom"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Файл не найден\n");
+    StopSim();
+    EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(CliTest, AnUnreadableImageEndsWithOneErrorLine) {
+    StartSim();
+    const RunResult r = Load(dir.Path().string());   // a folder exists but reads as no file
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CliTest, ALinkFailureDuringThePagesShowsTheLinkTextAndSendsNoFinish) {
+    // Page 2's sixth packet (the 30th data packet) and every later one go unanswered.
+    StartSim({"--fault", "none:fn=10:nth=30:times=0"});
+    const RunResult r = Load(File(Image(4 * Page)));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    ASSERT_FALSE(Lines(r.err).empty());
+    EXPECT_EQ(Lines(r.err).back(), "RS232. Нет связи. Проверьте правильность соединения PC и устройства.");
+    StopSim();
+    EXPECT_EQ(ProgrammedPages(), std::vector<std::string>{"0"});
+    EXPECT_EQ(Requests("6"), 0u);
+    EXPECT_EQ(Requests("10"), 29u + 3u);   // the failing packet, three times
+}
+
+TEST_F(CliTest, ANamedPortThatDoesNotOpenIsRefused) {
+    const RunResult r = RunCli({"load", File(Image(2 * Page)), "--port", dir.File("no-such-tty")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Нет свободного COM-порта!\n");
+}
+
+// Cancelling: Ctrl-C, SIGTERM and --wake-timeout end as the progress window's cancel button.
+class CliSignalTest : public CliTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CliSignalTest, WhileWakingEndsSilentlyWithStatus3) {
+    StartSim({"--ignore-identify", "1000000"});
+    ChildProcess cli(Cli({"load", File(Image(2 * Page)), "--port", tty}));
+    ASSERT_TRUE(cli.WaitForErr(Waking, Seconds(10))) << cli.Err();
+    ASSERT_TRUE(LogShows("fn=1"));
+    cli.Signal(GetParam());
+    EXPECT_EQ(cli.Wait(Seconds(10)), 3);
+    EXPECT_EQ(cli.Out(), "");
+    EXPECT_EQ(cli.Err(), Waking);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliSignalTest, ::testing::Values(SIGINT, SIGTERM),
+                         [](const auto& info) { return info.param == SIGINT ? "Interrupt" : "Terminate"; });
+
+TEST_F(CliTest, WakeTimeoutGivesUpSilentlyWithStatus3) {
+    StartSim({"--ignore-identify", "1000000"});
+    const RunResult r = Load(File(Image(2 * Page)), {"--wake-timeout", "0.5"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, Waking);
+    StopSim();
+    EXPECT_GT(Requests("1"), 0u);
+    EXPECT_EQ(Log().size(), Requests("1"));
+}
+
+TEST_F(CliTest, CtrlCDuringAPageLetsThatPageFinish) {
+    StartSim({"--program-ms", "1000"});
+    ChildProcess cli(Cli({"load", File(Image(4 * Page)), "--port", tty}));
+    ASSERT_TRUE(LogShows("fn=20"));
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(Seconds(10)), 3);
+    EXPECT_EQ(cli.Out(), "");
+    EXPECT_NE(cli.Err().find("стр. 1/3"), std::string::npos) << cli.Err();
+    EXPECT_EQ(cli.Err().find("стр. 2/3"), std::string::npos) << cli.Err();
+    StopSim();
+    EXPECT_EQ(ProgrammedPages(), std::vector<std::string>{"0"});
+    EXPECT_EQ(Requests("6"), 0u);
+}
+
+TEST_F(CliTest, ASecondCtrlCEndsAtOnce) {
+    StartSim({"--program-ms", "1000"});
+    ChildProcess cli(Cli({"load", File(Image(4 * Page)), "--port", tty}));
+    ASSERT_TRUE(LogShows("fn=20"));
+    cli.Signal(SIGINT);
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(Seconds(10)), 3);
+    // Page 1's program request was still waiting for its answer.
+    EXPECT_EQ(cli.Err().find("стр. 1/3"), std::string::npos) << cli.Err();
+    EXPECT_EQ(cli.Out(), "");
+}
+
+TEST_F(CliTest, TraceRecordsEveryFrameWithItsEchoAndAnswer) {
+    StartSim();
+    const std::string trace = dir.File("trace.txt");
+    const RunResult r = Load(File(Image(2 * Page)), {"--trace", trace});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines;
+    for (const auto& l : Lines(ReadAll(trace)))
+        if (!l.empty() && l[0] != '#') lines.push_back(l);
+    const std::regex shape(R"(^ *\d+ (TX  |ECHO|RX  )( [0-9A-F]{2})+$)");
+    for (const auto& l : lines) EXPECT_TRUE(std::regex_match(l, shape)) << l;
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_NE(lines[0].find("TX   06 F9 01 00 01 FF"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("ECHO 06 F9 01 00 01 FF"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("RX   12 F9 01 00 01 2D 1D"), std::string::npos) << lines[2];
+    // Identify, 24 packets, program, finish: each sent, heard back and answered.
+    EXPECT_EQ(lines.size(), 27u * 3u);
+}
+
+struct Usage {
+    const char* name;
+    std::vector<std::string> args;
+};
+
+class CliUsageTest : public CliTest, public ::testing::WithParamInterface<Usage> {};
+
+TEST_P(CliUsageTest, ExitsWith2AndAUsageLine) {
+    const RunResult r = RunCli(GetParam().args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("Usage: kxboot-cli"), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mistakes, CliUsageTest,
+    ::testing::Values(Usage{"NoCommand", {}}, Usage{"UnknownCommand", {"flash"}}, Usage{"NoImage", {"load"}},
+                      Usage{"EmptyImageName", {"load", ""}},
+                      Usage{"LineModeOutOfRange", {"load", "x.rom", "--line-mode", "3"}},
+                      Usage{"RateNotANumber", {"load", "x.rom", "--baud", "fast"}},
+                      Usage{"NegativeWakeTimeout", {"load", "x.rom", "--wake-timeout", "-1"}},
+                      Usage{"EraseWithoutClock", {"erase-and-load", "x.rom"}},
+                      Usage{"IdWithoutRevision", {"patch-and-load", "x.rom", "--expect-id", "0x41"}},
+                      Usage{"IdNotAWord", {"erase-and-load", "x.rom", "--clock", "7372800", "--expect-id", "0x10000"}},
+                      Usage{"UnknownOption", {"info", "x.rom", "--port", "/dev/null"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, HelpDocumentsEveryCommandAndTheExitStatus) {
+    const RunResult r = RunCli({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* text : {"load", "info", "ports", "erase-and-load", "patch-and-load", "address", "--port",
+                             "--baud", "--line-mode", "--settings", "--trace", "--wake-timeout", "--clock",
+                             "--expect-id", "--expect-revision", "--yes", "Exit status"})
+        EXPECT_NE(r.out.find(text), std::string::npos) << text;
+}
+
+struct InfoCase {
+    const char* name;
+    Bytes image;
+    int status;
+    std::vector<std::string> out;
+    const char* err;
+};
+
+class CliInfoTest : public CliTest, public ::testing::WithParamInterface<InfoCase> {};
+
+TEST_P(CliInfoTest, DescribesTheImageAndJudgesIt) {
+    const InfoCase& c = GetParam();
+    const RunResult r = RunCli({"info", File(c.image)});
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(Lines(r.out), c.out);
+    EXPECT_EQ(r.err, c.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, CliInfoTest,
+    ::testing::Values(
+        InfoCase{"Largest", WithTrailer(Image(22 * Page), 0x2D, 0x70), 0,
+                 {"size:    67587 bytes", "pages:   22 of 3072 bytes", "sent:    pages 1..21 (64512 bytes)",
+                  "trailer: 2D 70 00", "identity 0x1D2D: accepted"},
+                 ""},
+        InfoCase{"TooLong", Image(67588), 1,
+                 {"size:    67588 bytes", "pages:   22 of 3072 bytes", "sent:    pages 1..21 (64512 bytes)",
+                  "trailer: none", "identity 0x1D2D: refused"},
+                 "Программа слишком длинна.\n"},
+        InfoCase{"OnePageAndTrailer", WithTrailer(Image(Page), 0x2D, 0x70), 0,
+                 {"size:    3075 bytes", "pages:   1 of 3072 bytes", "sent:    none", "trailer: 2D 70 00",
+                  "identity 0x1D2D: accepted"},
+                 ""},
+        InfoCase{"WrongType", WithTrailer(Image(2 * Page), 0x2E, 0x70), 1,
+                 {"size:    6147 bytes", "pages:   2 of 3072 bytes", "sent:    pages 1..1 (3072 bytes)",
+                  "trailer: 2E 70 00", "identity 0x1D2D: refused"},
+                 "Тип микроконтроллера не совпадает с версией ПО.\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, InfoOnAMissingFile) {
+    const RunResult r = RunCli({"info", dir.File("absent.rom")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Файл не найден\n");
+}
+
+TEST_F(CliTest, PortsListsCandidatesAndSaysWhenNoneIsFree) {
+    const RunResult r = RunCli({"ports"});
+    ASSERT_TRUE(r.status == 0 || r.status == 1) << r.err;
+    const std::regex shape(R"(^COM\d+ +\S+ +(free|busy)$)");
+    bool anyFree = false;
+    for (const auto& l : Lines(r.out)) {
+        EXPECT_TRUE(std::regex_match(l, shape)) << l;
+        anyFree = anyFree || l.ends_with(" free");
+    }
+    EXPECT_EQ(r.status == 0, anyFree);
+    EXPECT_EQ(r.err, anyFree ? "" : "Нет свободного COM-порта!\n");
+}
+
+struct AddressCase {
+    const char* name;
+    std::vector<std::string> extra;
+    std::string input;
+    int status;
+    std::string out;
+    bool asked;
+};
+
+class CliAddressTest : public CliTest, public ::testing::WithParamInterface<AddressCase> {};
+
+TEST_P(CliAddressTest, AsksInLineModes1And2Only) {
+    const AddressCase& c = GetParam();
+    StartSim();
+    std::vector<std::string> args{"address", "--port", tty};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const RunResult r = RunCli(args, c.input);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err.find("ТОЛЬКО ОДНО устройство") != std::string::npos, c.asked) << r.err;
+    StopSim();
+    EXPECT_EQ(Requests("0"), c.status == 0 ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, CliAddressTest,
+    ::testing::Values(AddressCase{"AnsweredYes", {}, "y\n", 0, "249\n", true},
+                      AddressCase{"AnsweredNo", {}, "n\n", 3, "", true},
+                      AddressCase{"NoAnswer", {}, "", 3, "", true},
+                      AddressCase{"AssumedYes", {"--yes"}, "", 0, "249\n", false},
+                      AddressCase{"Mode0", {"--line-mode", "0"}, "", 0, "249\n", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, EraseAndLoadSendsWholePagesOfTheIdentitysGeometry) {
+    StartSim({"--id-240", "0x0394"});
+    const Bytes image = Image(1000);   // seven 128-byte pages and a remainder
+    const RunResult r = RunCli({"erase-and-load", File(image), "--clock", "29491200", "--port", tty});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Done);
+    StopSim();
+    EXPECT_EQ(Requests("2"), 1u);
+    EXPECT_EQ(ProgrammedPages(), (std::vector<std::string>{"0", "128", "256", "384", "512", "640", "768"}));
+    const Bytes flashed = Flash();
+    ASSERT_GE(flashed.size(), 896u);
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + 896, flashed.begin()));
+}
+
+TEST_F(CliTest, EraseAndLoadRefusesAnUnexpectedIdentity) {
+    StartSim({"--id-240", "0x0394"});
+    const RunResult r =
+        RunCli({"erase-and-load", File(Image(256)), "--clock", "29491200", "--expect-id", "0x0297", "--port", tty});
+    EXPECT_EQ(r.status, 1);
+    ASSERT_FALSE(Lines(r.err).empty());
+    EXPECT_EQ(Lines(r.err).back(), "В устройстве неверный микроконтроллер.");
+    StopSim();
+    EXPECT_EQ(Requests("2"), 0u);
+}
+
+TEST_F(CliTest, PatchAndLoadSkipsPage2AndStartsWithTheHeadBytes) {
+    StartSim({"--rev-241", "3"});
+    const Bytes image = Image(3 * 1536);
+    const RunResult r =
+        RunCli({"patch-and-load", File(image), "--expect-id", "0x0041", "--expect-revision", "3", "--port", tty});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Done);
+    StopSim();
+    EXPECT_EQ(ProgrammedPages(), (std::vector<std::string>{"0", "2048"}));
+    Bytes expected = image;
+    std::copy(SimHead.begin(), SimHead.end(), expected.begin());
+    std::fill(expected.begin() + 1536, expected.begin() + 3072, 0xFF);
+    EXPECT_EQ(Flash(), expected);
+}
+
+}  // namespace
+}  // namespace kx::test
