@@ -191,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"TrailerVersion", {}, WithTrailer(Image(2 * Page), 0x2D, 0x71),
                 "Версии устройства и программного обеспечения не совпадают."},
         Refusal{"TooLong", {}, Image(67588), "Программа слишком длинна."}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(CliTest, AMissingImageIsReportedWithoutWakingTheDevice) {
     StartSim();
@@ -246,7 +246,7 @@ TEST_P(CliSignalTest, WhileWakingEndsSilentlyWithStatus3) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, CliSignalTest, ::testing::Values(SIGINT, SIGTERM),
-                         [](const auto& info) { return info.param == SIGINT ? "Interrupt" : "Terminate"; });
+                         [](const auto& p) { return p.param == SIGINT ? "Interrupt" : "Terminate"; });
 
 TEST_F(CliTest, WakeTimeoutGivesUpSilentlyWithStatus3) {
     StartSim({"--ignore-identify", "1000000"});
@@ -328,7 +328,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Usage{"IdWithoutRevision", {"patch-and-load", "x.rom", "--expect-id", "0x41"}},
                       Usage{"IdNotAWord", {"erase-and-load", "x.rom", "--clock", "7372800", "--expect-id", "0x10000"}},
                       Usage{"UnknownOption", {"info", "x.rom", "--port", "/dev/null"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(CliTest, HelpDocumentsEveryCommandAndTheExitStatus) {
     const RunResult r = RunCli({"--help"});
@@ -376,7 +376,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"size:    6147 bytes", "pages:   2 of 3072 bytes", "sent:    pages 1..1 (3072 bytes)",
                   "trailer: 2E 70 00", "identity 0x1D2D: refused"},
                  "Тип микроконтроллера не совпадает с версией ПО.\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(CliTest, InfoOnAMissingFile) {
     const RunResult r = RunCli({"info", dir.File("absent.rom")});
@@ -429,7 +429,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"NoAnswer", {}, "", 3, "", true},
                       AddressCase{"AssumedYes", {"--yes"}, "", 0, "249\n", false},
                       AddressCase{"Mode0", {"--line-mode", "0"}, "", 0, "249\n", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(CliTest, EraseAndLoadSendsWholePagesOfTheIdentitysGeometry) {
     StartSim({"--id-240", "0x0394"});

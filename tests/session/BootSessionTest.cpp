@@ -172,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"TwoPagesAndTwoBytes", Image(2 * Page + 2), 1, nullptr},
                       SizeCase{"JustUnderTwoPages", Image(2 * Page - 1), 0, nullptr},
                       SizeCase{"Empty", Bytes{}, 0, nullptr}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(BootSessionTest, AnImageWithoutPagesToSendStillFinishesWithTheGaugeAtZero) {
     Run(Bytes{});
@@ -228,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"TrailerVersionBeforeSize", GoodId, WithTrailer(Image(23 * Page), 0x2D, 0x00, 0),
                     app::texts::VersionMismatch},
         RefusalCase{"IdentityBeforeImage", IdWith(4, 0x50), Image(30 * Page), app::texts::WrongController}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(BootSessionTest, RevisionByteAtTheTopOfItsRangeIsAccepted) {
     device.identity = IdWith(4, 0x4F);
@@ -402,7 +402,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PageFailureCase{"BusyFourthPacketOfPage3", nullptr, FourthPacketOfPage3, link::texts::DeviceBusy, 2,
                                       500},
                       PageFailureCase{"SilentProgramOfPage2", ProgramOfPage2, nullptr, link::texts::NoLink, 4, 1500}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(BootSessionTest, AFailedFourthPacketSendsItThreeTimesAndNothingAfterIt) {
     device.silentOn = FourthPacketOfPage3;
