@@ -65,7 +65,13 @@ bool ConsoleProgress::Cancelled() const {
 void ConsoleProgress::PagesDone(int done, int total, std::size_t bytesPerPage) {
     done_ = done;
     total_ = total;
-    bytesPerPage_ = bytesPerPage;
+    // Throughput and time left as of this page, shown until the next one.
+    const long long elapsedMs = transferStart_ ? (clock_.Now() - *transferStart_).count() : 0;
+    if (done > 0 && elapsedMs > 0) {
+        bytesPerSecond_ = static_cast<double>(done) * static_cast<double>(bytesPerPage) * 1000.0 /
+                          static_cast<double>(elapsedMs);
+        secondsLeft_ = (elapsedMs * (total - done) / done + 999) / 1000;
+    }
     if (options_.terminal) {
         Redraw();
         return;
@@ -95,14 +101,10 @@ std::string ConsoleProgress::StatusText(bool withCaption) const {
     if (total_ <= 0) return text;
     std::snprintf(part, sizeof part, "стр. %d/%d", done_, total_);
     add(part);
-    const long long elapsedMs = transferStart_ ? (clock_.Now() - *transferStart_).count() : 0;
-    if (done_ <= 0 || elapsedMs <= 0) return text;
-    const double bytesPerSecond = static_cast<double>(done_) * static_cast<double>(bytesPerPage_) * 1000.0 /
-                                  static_cast<double>(elapsedMs);
-    std::snprintf(part, sizeof part, "%.0f Б/с", bytesPerSecond);
+    if (bytesPerSecond_ <= 0) return text;
+    std::snprintf(part, sizeof part, "%.0f Б/с", bytesPerSecond_);
     add(part);
-    const long long leftMs = elapsedMs * (total_ - done_) / done_;
-    add("осталось " + Duration((leftMs + 999) / 1000));
+    add("осталось " + Duration(secondsLeft_));
     return text;
 }
 

@@ -51,7 +51,8 @@ private:
     bool percentPending_ = false;
     int done_ = 0;
     int total_ = 0;
-    std::size_t bytesPerPage_ = 0;
+    double bytesPerSecond_ = 0;
+    long long secondsLeft_ = 0;
     std::optional<platform::Millis> transferStart_;
     bool lineOpen_ = false;
 };
