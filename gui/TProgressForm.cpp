@@ -1,0 +1,63 @@
+#include "gui/TProgressForm.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <algorithm>
+
+#include "gui/FormKit.h"
+
+namespace kx::gui {
+
+namespace {
+
+QProgressBar* MakeGauge(QWidget* parent) {
+    auto* gauge = new QProgressBar(parent);
+    gauge->setGeometry(21, 48, 220, 25);
+    gauge->setRange(0, 100);
+    gauge->setValue(0);
+    gauge->setFormat(QStringLiteral("%p%"));  // the value as "%d%%": 42%
+    gauge->setAlignment(Qt::AlignCenter);
+    gauge->setTextVisible(true);
+    QPalette palette = gauge->palette();
+    palette.setColor(QPalette::Highlight, QColor(0, 0, 255));
+    gauge->setPalette(palette);
+    return gauge;
+}
+
+}  // namespace
+
+TProgressForm::TProgressForm(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint) {
+    setWindowTitle(QStringLiteral("Progress..."));
+    ApplyFormFont(*this);
+    FixClientSize(*this, ClientWidth, ClientHeight);
+
+    ProgressGauge = MakeGauge(this);
+
+    ProgressLabel = new QLabel(QStringLiteral("Прогресс"), this);
+    ProgressLabel->setGeometry(0, 0, ClientWidth, 41);
+    ProgressLabel->setAlignment(Qt::AlignCenter);
+    ProgressLabel->setWordWrap(true);
+
+    BitBtn1 = MakeCancelButton(this, QRect(75, 80, 111, 25));
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, BitBtn1, &QPushButton::click);
+
+    FormCreate();
+}
+
+void TProgressForm::SetLabel(const std::string& text) { ProgressLabel->setText(QString::fromStdString(text)); }
+
+void TProgressForm::SetGaugeVisible(bool visible) { ProgressGauge->setVisible(visible); }
+
+void TProgressForm::SetProgress(int percent) { ProgressGauge->setValue(std::clamp(percent, 0, 100)); }
+
+void TProgressForm::ShowCancelButton() { BitBtn1->setVisible(true); }
+
+void TProgressForm::closeEvent(QCloseEvent* event) { event->ignore(); }
+
+}  // namespace kx::gui

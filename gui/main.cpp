@@ -1,0 +1,20 @@
+// The desktop program: one main window, one link, one copy at a time.
+#include <QApplication>
+
+#include "gui/QtUserInterface.h"
+#include "gui/TAutoTest.h"
+#include "gui/TMainForm.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kxboot"));
+    kx::gui::InstalledQtUserInterface userInterface;
+
+    kx::gui::TMainForm MainForm;
+    // A second copy ends here, before it shows anything or touches port or settings.
+    if (MainForm.JustOne1.TerminateRequested()) return 0;
+
+    const auto autoTest = kx::gui::TAutoTest::FromEnvironment(MainForm);
+    MainForm.show();
+    return application.exec();
+}
