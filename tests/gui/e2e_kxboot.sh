@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The real desktop program under a virtual X server against the simulated boot loader:
+# the settings file names the simulator's pty and an image, the program's self-test
+# presses Load and answers the boxes, and afterwards the box texts, the simulator's
+# flash dump, its request log and the settings written at close are checked.
+# Usage: e2e_kxboot.sh KXBOOT KXBOOT_SIM ARTEFACT_FOLDER
+set -euo pipefail
+kxboot=${1:?kxboot}
+sim=${2:?kxboot-sim}
+artefacts=${3:?artefact folder}
+
+work=$(mktemp -d)
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "e2e: $*" >&2; exit 1; }
+
+rm -rf "$artefacts"
+mkdir -p "$artefacts" "$work/runtime"
+chmod 700 "$work/runtime"
+
+# An image of 8 pages, page p filled with the byte 0xA0 + p, and a valid trailer.
+image="$work/device.rom"
+: >"$image"
+for p in 1 2 3 4 5 6 7 8; do
+  head -c 3072 /dev/zero | tr '\0' "\\$(printf '%03o' $((0xA0 + p)))" >>"$image"
+done
+printf '\x2d\x70\x01' >>"$image"
+
+# What the device must hold afterwards: pages 1 to 7, the first six bytes replaced
+# by the simulator's head bytes (its default 11 22 33 44 55 66).
+expected="$work/expected.bin"
+{ printf '\x11\x22\x33\x44\x55\x66'; head -c $((7 * 3072)) "$image" | tail -c +7; } >"$expected"
+
+"$sim" --until-killed --flash "$work/flash.bin" --log "$work/requests.log" >"$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/sim.out" ] && break
+  sleep 0.05
+done
+pty=$(head -n1 "$work/sim.out")
+[ -c "$pty" ] || fail "the simulator gave no pty (${pty:-nothing}): $(cat "$work/sim.err")"
+
+settings="$work/kxboot.ini"
+printf '[Common]\nFN=%s\n[RS232]\nPort=%s\n[MainWindow]\nLeft=5000\nTop=5000\n' "$image" "$pty" >"$settings"
+
+start=$(date +%s%N)
+status=0
+env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb KXBOOT_SETTINGS="$settings" KXBOOT_PORTS="$pty" \
+  KXBOOT_AUTOTEST="$artefacts" XDG_RUNTIME_DIR="$work/runtime" \
+  timeout 100 xvfb-run -a -s "-screen 0 1024x768x24" "$kxboot" >"$artefacts/kxboot.out" 2>&1 || status=$?
+end=$(date +%s%N)
+echo "e2e: kxboot ran $(((end - start) / 1000000)) ms, status $status"
+[ "$status" -eq 0 ] || fail "kxboot ended with status $status: $(tail -5 "$artefacts/kxboot.out")"
+
+# Exactly one box: the success message.
+messages=$(cat "$artefacts/messages.log" 2>/dev/null || true)
+[ "$messages" = "$(printf 'Information\tЗагрузка окончена.')" ] || fail "message boxes were: ${messages:-none}"
+
+cmp "$expected" "$work/flash.bin" || fail "the flash dump differs from pages 1-7 with the head bytes"
+grep -q ' fn=6 ' "$work/requests.log" || fail "no finish request reached the device"
+pages=$(grep -c ' fn=20 ' "$work/requests.log" || true)
+[ "$pages" -eq 7 ] || fail "$pages program-page requests instead of 7"
+cp "$work/requests.log" "$artefacts/"
+
+# The settings written at close: image, port, and the centred window of 361 x 251.
+value() { sed -n "/^\[$1\]/,/^\[/{s/^$2=//p}" "$settings" | tr -d '\r' | head -n1; }
+check() { [ "$(value "$1" "$2")" = "$3" ] || fail "[$1] $2 is '$(value "$1" "$2")', not '$3'"; }
+check Common FN "$image"
+check RS232 Port "$pty"
+check MainWindow State 0
+check MainWindow Left $(((1024 - 361) / 2))
+check MainWindow Top $(((768 - 251) / 2))
+check MainWindow Width 361
+check MainWindow Height 251
+cp "$settings" "$artefacts/"
+
+for picture in main.png progress.png message-1.png; do
+  [ "$(head -c 4 "$artefacts/$picture" 2>/dev/null | od -An -c | tr -d ' ')" = '211PNG' ] ||
+    fail "no picture $picture"
+done
+echo "e2e: loaded 7 pages, flash dump right, settings written, pictures in $artefacts"
