@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <algorithm>
 
 #include "gui/FormKit.h"
@@ -44,8 +44,6 @@ TProgressForm::TProgressForm(QWidget* parent)
 
     BitBtn1 = MakeCancelButton(this, QRect(75, 80, 111, 25));
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, BitBtn1, &QPushButton::click);
 
     FormCreate();
 }
@@ -57,6 +55,11 @@ void TProgressForm::SetGaugeVisible(bool visible) { ProgressGauge->setVisible(vi
 void TProgressForm::SetProgress(int percent) { ProgressGauge->setValue(std::clamp(percent, 0, 100)); }
 
 void TProgressForm::ShowCancelButton() { BitBtn1->setVisible(true); }
+
+void TProgressForm::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && BitBtn1->isVisible()) BitBtn1->click();
+    else QWidget::keyPressEvent(event);
+}
 
 void TProgressForm::closeEvent(QCloseEvent* event) { event->ignore(); }
 

@@ -37,6 +37,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Esc presses the cancel button, wherever the focus is in the window.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool cancelled_ = false;

@@ -1,9 +1,12 @@
 // The main window's lifecycle and handlers over a fake serial line: start-up and
 // shut-down with the settings file, placement, the open dialog, the port and rate
 // dialogs through the link, the password gate, and the load button's session.
+#include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -150,22 +153,23 @@ void MainFormTest::firstStartCreatesSettingsAndClosingWritesThem() {
         QCOMPARE(form.Link()->BaudRate, 19200u);
         QCOMPARE(QString::fromStdString(form.Link()->PortName), QString("/dev/ttyFAKE0"));
         QVERIFY(form.close());
-        const QPoint at = form.frameGeometry().topLeft();
+        const QRect frame = form.frameGeometry();  // the file keeps the outer frame
         const auto ini = rig.Ini();
         QCOMPARE(ini.ReadString("Common", "FN", "absent"), std::string());
         QCOMPARE(ini.ReadString("RS232", "Port", ""), std::string("/dev/ttyFAKE0"));
         QCOMPARE(ini.ReadInteger("MainWindow", "State", -1), 0);
-        QCOMPARE(ini.ReadInteger("MainWindow", "Left", -1), at.x());
-        QCOMPARE(ini.ReadInteger("MainWindow", "Top", -1), at.y());
-        QCOMPARE(ini.ReadInteger("MainWindow", "Width", -1), 361);
-        QCOMPARE(ini.ReadInteger("MainWindow", "Height", -1), 251);
+        QCOMPARE(ini.ReadInteger("MainWindow", "Left", -1), frame.x());
+        QCOMPARE(ini.ReadInteger("MainWindow", "Top", -1), frame.y());
+        QCOMPARE(ini.ReadInteger("MainWindow", "Width", -1), frame.width());
+        QCOMPARE(ini.ReadInteger("MainWindow", "Height", -1), frame.height());
+        QCOMPARE(form.size(), QSize(361, 251));
     }
     QCOMPARE(driver.boxes, QStringList());
 }
 
 void MainFormTest::placementRules_data() {
     QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<QPoint>("restoredAt");  // before the window is centred on show
+    QTest::addColumn<QPoint>("restoredAt");  // before the window is centred on show; (-1, -1): not moved
     QTest::addColumn<bool>("maximised");
     QTest::newRow("position") << QByteArray("Left=10\nTop=20\n") << QPoint(10, 20) << false;
     QTest::newRow("negative values") << QByteArray("Left=-20\nTop=-30\n") << QPoint(0, 0) << false;
@@ -185,7 +189,8 @@ void MainFormTest::placementRules() {
     TMainForm form(rig.Factory());
     form.move(-1, -1);
     form.RestorePlacement(rig.Ini());
-    QCOMPARE(form.frameGeometry().topLeft(), restoredAt);
+    if (restoredAt == QPoint(-1, -1)) QVERIFY(form.frameGeometry().topLeft() != QPoint(10, 20));
+    else QCOMPARE(form.frameGeometry().topLeft(), restoredAt);
     QCOMPARE(form.size(), QSize(361, 251));
     QCOMPARE(form.isMaximized(), maximised);
 
@@ -209,7 +214,7 @@ void MainFormTest::chosenImageSurvivesRestartAndCancelKeepsIt() {
             QVERIFY(dialog != nullptr);
             startFolder = dialog->directory().absolutePath();
             dialog->selectFile(image);
-            dialog->accept();
+            static_cast<QDialog*>(dialog)->accept();
         });
         form.bOpen->click();
         QCOMPARE(form.lFN->text(), image);
@@ -380,7 +385,7 @@ void MainFormTest::sessionDisablesButtonsAndCancelArrivesThroughPumpedMessages()
 
 void MainFormTest::unreadableImageGoesToTheGeneralErrorReport() {
     Rig rig;
-    QVERIFY(rig.dir.mkdir("folder.rom"));  // exists, but cannot be read as a file
+    QVERIFY(QDir(rig.dir.path()).mkdir("folder.rom"));  // exists, but cannot be read as a file
     rig.Write("kxboot.ini", "[Common]\nFN=" + rig.dir.filePath("folder.rom").toUtf8() + "\n");
     ModalDriver driver;
     TMainForm form(rig.Factory());
