@@ -170,20 +170,24 @@ void MainFormTest::firstStartCreatesSettingsAndClosingWritesThem() {
 void MainFormTest::placementRules_data() {
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<QPoint>("restoredAt");  // before the window is centred on show; (-1, -1): not moved
-    QTest::addColumn<bool>("maximised");
-    QTest::newRow("position") << QByteArray("Left=10\nTop=20\n") << QPoint(10, 20) << false;
-    QTest::newRow("negative values") << QByteArray("Left=-20\nTop=-30\n") << QPoint(0, 0) << false;
+    QTest::addColumn<int>("state");  // 0 normal, 1 minimised, 2 maximised
+    QTest::newRow("position") << QByteArray("Left=10\nTop=20\n") << QPoint(10, 20) << 0;
+    QTest::newRow("negative values") << QByteArray("Left=-20\nTop=-30\n") << QPoint(0, 0) << 0;
     QTest::newRow("fixed border keeps its size")
-        << QByteArray("Left=10\nTop=20\nWidth=1000\nHeight=-5\n") << QPoint(10, 20) << false;
-    QTest::newRow("far off the screen") << QByteArray("Left=5000\nTop=5000\n") << QPoint(5000, 5000) << false;
-    QTest::newRow("maximised keeps position") << QByteArray("State=2\nLeft=10\nTop=20\n") << QPoint(-1, -1) << true;
-    QTest::newRow("unknown state opens normally") << QByteArray("State=7\nLeft=10\nTop=20\n") << QPoint(10, 20) << false;
+        << QByteArray("Left=10\nTop=20\nWidth=1000\nHeight=-5\n") << QPoint(10, 20) << 0;
+    QTest::newRow("far off the screen") << QByteArray("Left=5000\nTop=5000\n") << QPoint(5000, 5000) << 0;
+    QTest::newRow("minimised") << QByteArray("State=1\nLeft=10\nTop=20\n") << QPoint(10, 20) << 1;
+    QTest::newRow("maximised keeps position") << QByteArray("State=2\nLeft=10\nTop=20\n") << QPoint(-1, -1) << 2;
+    QTest::newRow("unknown state opens normally") << QByteArray("State=7\nLeft=10\nTop=20\n") << QPoint(10, 20) << 0;
 }
 
 void MainFormTest::placementRules() {
     QFETCH(QByteArray, stored);
     QFETCH(QPoint, restoredAt);
-    QFETCH(bool, maximised);
+    QFETCH(int, state);
+    const Qt::WindowState expected = state == 1   ? Qt::WindowMinimized
+                                     : state == 2 ? Qt::WindowMaximized
+                                                  : Qt::WindowNoState;
     Rig rig;
     rig.Write("kxboot.ini", "[MainWindow]\n" + stored);
     TMainForm form(rig.Factory());
@@ -192,12 +196,12 @@ void MainFormTest::placementRules() {
     if (restoredAt == QPoint(-1, -1)) QVERIFY(form.frameGeometry().topLeft() != QPoint(10, 20));
     else QCOMPARE(form.frameGeometry().topLeft(), restoredAt);
     QCOMPARE(form.size(), QSize(361, 251));
-    QCOMPARE(form.isMaximized(), maximised);
+    QCOMPARE(form.windowState(), expected);
 
     TMainForm shown(rig.Factory());
     shown.show();
-    QCOMPARE(shown.isMaximized(), maximised);
-    if (!maximised) QVERIFY2(Centred(shown), "the window must always open centred");
+    QCOMPARE(shown.windowState(), expected);
+    if (state != 2) QVERIFY2(Centred(shown), "the window must always open centred");
     QCOMPARE(shown.size(), QSize(361, 251));
 }
 
