@@ -93,6 +93,7 @@ private slots:
     void passwordIsAskedOncePerRun();
     void sessionDisablesButtonsAndCancelArrivesThroughPumpedMessages();
     void unreadableImageGoesToTheGeneralErrorReport();
+    void unusableSettingsAreReportedAndNeverTrapTheUser();
     void secondCopyEndsBeforeTouchingSettings();
 
 private:
@@ -400,6 +401,23 @@ void MainFormTest::unreadableImageGoesToTheGeneralErrorReport() {
     QVERIFY(driver.boxes.front().size() > QString("Error|").size());
     QVERIFY(rig.line->writes.empty());
     QVERIFY(form.bLoad->isEnabled());
+}
+
+void MainFormTest::unusableSettingsAreReportedAndNeverTrapTheUser() {
+    Rig rig;
+    const QString notAFolder = rig.Write("plain-file", "x");
+    const std::string unusable = (notAFolder + "/kxboot.ini").toStdString();
+    ::setenv("KXBOOT_SETTINGS", unusable.c_str(), 1);
+    ModalDriver driver;
+    TMainForm form(rig.Factory());
+    form.show();  // reported by the general error report; the window still opens
+    QVERIFY(form.isVisible());
+    QCOMPARE(driver.boxes.size(), 1);
+    QVERIFY(driver.boxes.front().startsWith("Error|"));
+    QVERIFY(form.close());  // reported again, and the program still ends
+    QVERIFY(!form.isVisible());
+    QCOMPARE(driver.boxes.size(), 2);
+    QVERIFY(driver.boxes.back().startsWith("Error|"));
 }
 
 void MainFormTest::secondCopyEndsBeforeTouchingSettings() {
