@@ -53,23 +53,26 @@ struct RawOptions {
 };
 
 void AddLinkOptions(CLI::App& command, LinkOptions& link) {
-    command.add_option("--port", link.port, "Serial port: a device path, or COMn on Windows (default: the stored port)");
-    command.add_option("--baud", link.baud, "Bit rate")->capture_default_str()->check(CLI::Range(1U, 4000000U));
+    command.add_option("--port", link.port, "Serial port: a device path, or COMn on Windows (default: the stored port)")
+        ->type_name("NAME");
+    command.add_option("--baud", link.baud, "Bit rate")->type_name("RATE")->capture_default_str()->check(CLI::Range(1U, 4000000U));
     command.add_option("--line-mode", link.lineMode, "0 RS232, 1 RS422 or RS485 without echo, 2 RS485 with echo")
+        ->type_name("MODE")
         ->capture_default_str()
         ->check(CLI::Range(0, 2));
-    command.add_option("--settings", link.settings, "Settings file to read the stored port from");
-    command.add_option("--trace", link.trace, "Write every frame sent and received to FILE");
+    command.add_option("--settings", link.settings, "Settings file to read the stored port from")->type_name("FILE");
+    command.add_option("--trace", link.trace, "Write every frame sent and received to FILE")->type_name("FILE");
 }
 
 void AddWakeTimeout(CLI::App& command, RawOptions& raw) {
     command.add_option("--wake-timeout", raw.wakeTimeout,
                        "Give up waiting for the device after SECONDS (exit status 3); default: wait until Ctrl-C")
+        ->type_name("SECONDS")
         ->check(CLI::PositiveNumber);
 }
 
 void AddImage(CLI::App& command, Invocation& inv) {
-    command.add_option("IMAGE", inv.image, "Firmware image (.rom)")->required()->check(
+    command.add_option("IMAGE", inv.image, "Firmware image (.rom)")->type_name("FILE")->required()->check(
         [](const std::string& path) { return path.empty() ? std::string("empty file name") : std::string(); });
 }
 
@@ -100,17 +103,20 @@ struct Grammar {
         erase = app.add_subcommand("erase-and-load", "Erase the device and load IMAGE through the boot loader at address 240");
         AddImage(*erase, inv);
         erase->add_option("--clock", inv.clockHz, "The device's clock in Hz; sets the boot loader's bit rate")
+            ->type_name("HZ")
             ->required()
             ->check(CLI::PositiveNumber);
-        erase->add_option("--expect-id", raw.expectId, "Refuse a device whose identity word is not WORD");
+        erase->add_option("--expect-id", raw.expectId, "Refuse a device whose identity word is not WORD")->type_name("WORD");
         AddLinkOptions(*erase, inv.link);
         AddWakeTimeout(*erase, raw);
 
         patch = app.add_subcommand("patch-and-load", "Load IMAGE through the boot loader at address 241, leaving page 2 alone");
         AddImage(*patch, inv);
-        expectIdPatch = patch->add_option("--expect-id", raw.expectId, "Refuse a device whose identity word is not WORD");
+        expectIdPatch = patch->add_option("--expect-id", raw.expectId, "Refuse a device whose identity word is not WORD")
+                            ->type_name("WORD");
         auto* revision = patch->add_option("--expect-revision", raw.expectRevision,
                                            "Refuse a device whose revision is not N (0..15)")
+                             ->type_name("N")
                              ->check(CLI::Range(0, 15));
         expectIdPatch->needs(revision);
         revision->needs(expectIdPatch);
