@@ -1,14 +1,12 @@
 #include "gui/TMainForm.h"
 
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <exception>
 
 #include "app/KXIniFile.h"
-#include "gui/FileFilter.h"
 #include "gui/FormKit.h"
 #include "gui/WindowPlacementMap.h"
 #include "link/KX_RS232.h"
@@ -53,6 +51,7 @@ TMainForm::TMainForm(LinkFactory makeLink, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
+      OpenDialog1(this),
       makeLink_(makeLink ? std::move(makeLink) : LinkFactory(SystemLink)) {
     setWindowTitle(QString::fromLatin1(ResourceCaption));
     ApplyFormFont(*this);
@@ -72,11 +71,7 @@ void TMainForm::BuildComponents() {
     connect(bOpen, &QPushButton::clicked, this, [this] { bOpenClick(); });
     connect(bLoad, &QPushButton::clicked, this, [this] { bLoadClick(); });
 
-    OpenDialog1 = new QFileDialog(this);
-    OpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
-    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
-    OpenDialog1->setNameFilters(NameFiltersOf(ImageFilter));
+    OpenDialog1.Filter = ImageFilter;
 
     lFN = new QLabel(QStringLiteral("lFN"), this);
     lFN->setGeometry(24, 88, 321, 41);
@@ -126,7 +121,7 @@ void TMainForm::FormShow() {
     }
     lFN->setText(QString::fromStdString(ImageFileName));
     ui::AccessGranted = true;
-    OpenDialog1->setDirectory(QString::fromStdString(platform::ExecutableDir()));
+    OpenDialog1.InitialDir = QString::fromStdString(platform::ExecutableDir());
     link_->SetBaudRate(StartBaudRate);
 }
 
@@ -151,11 +146,9 @@ void TMainForm::bRS232Click() {
 
 void TMainForm::bOpenClick() {
     if (sessionRunning_) return;
-    if (OpenDialog1->exec() != QDialog::Accepted) return;
-    const QStringList chosen = OpenDialog1->selectedFiles();
-    if (chosen.isEmpty()) return;
-    ImageFileName = chosen.first().toStdString();
-    lFN->setText(chosen.first());
+    if (!OpenDialog1.Execute()) return;
+    ImageFileName = OpenDialog1.FileName.toStdString();
+    lFN->setText(OpenDialog1.FileName);
 }
 
 void TMainForm::bLoadClick() {

@@ -8,8 +8,8 @@
 
 #include "app/BootSession.h"
 #include "app/JustOne.h"
+#include "gui/TOpenDialog.h"
 
-class QFileDialog;
 class QLabel;
 class QPushButton;
 
@@ -45,7 +45,7 @@ public:
     QPushButton* bOpen;
     QPushButton* bLoad;
     app::TJustOne JustOne1;
-    QFileDialog* OpenDialog1;
+    TOpenDialog OpenDialog1;
     QLabel* lFN;
     QLabel* Label1;
 

@@ -131,8 +131,7 @@ void MainFormTest::formHasItsComponentsAndFixedBorder() {
     QCOMPARE(form.Label1->geometry(), QRect(0, 176, 361, 75));
     QCOMPARE(form.Label1->palette().color(QPalette::Window), QColor(255, 0, 255));
     QVERIFY(form.Label1->text().startsWith("ВНИМАНИЕ!\nВнимательно проверьте"));
-    QVERIFY(form.OpenDialog1->nameFilters() == QStringList{"Файлы прошивок (*.rom)"});
-    QCOMPARE(form.OpenDialog1->fileMode(), QFileDialog::ExistingFile);
+    QCOMPARE(form.OpenDialog1.Filter, std::string("Файлы прошивок (*.rom)|*.rom"));
     // Nothing of the port or the settings is touched before the window is shown.
     QVERIFY(form.Link() == nullptr);
     QVERIFY(!QFile::exists(QString::fromStdString(rig.settings)));
@@ -218,6 +217,8 @@ void MainFormTest::chosenImageSurvivesRestartAndCancelKeepsIt() {
             auto* dialog = qobject_cast<QFileDialog*>(modal);
             QVERIFY(dialog != nullptr);
             startFolder = dialog->directory().absolutePath();
+            QCOMPARE(dialog->nameFilters(), QStringList{"Файлы прошивок (*.rom)"});
+            QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
             dialog->selectFile(image);
             static_cast<QDialog*>(dialog)->accept();
         });
@@ -428,6 +429,7 @@ void MainFormTest::secondCopyEndsBeforeTouchingSettings() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("KXBOOT_SETTINGS", settings);
     env.insert("KXBOOT_AUTOTEST", dir.filePath("autotest"));
+    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
     QProcess second;
     second.setProcessEnvironment(env);
     second.start(QStringLiteral(KXBOOT_PROGRAM), QStringList());
@@ -436,6 +438,7 @@ void MainFormTest::secondCopyEndsBeforeTouchingSettings() {
     QCOMPARE(second.exitCode(), 0);
     QVERIFY2(!QFile::exists(settings), "a second copy must not touch the settings file");
     QVERIFY2(!QFile::exists(dir.filePath("autotest/main.png")), "a second copy must not show its window");
+    QVERIFY2(!QFile::exists(dir.filePath("config")), "a second copy must leave the configuration folder alone");
 }
 
 QTEST_MAIN(MainFormTest)
