@@ -67,13 +67,12 @@ bool TAutoTest::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TAutoTest::GrabProgress() {
+    if (progressShot_ >= ProgressPictureAt) return;  // a picture of a moving gauge is kept
     for (QWidget* window : QApplication::topLevelWidgets()) {
         auto* progress = qobject_cast<TProgressForm*>(window);
         if (progress == nullptr || !progress->isVisible()) continue;
-        const int value = progress->ProgressGauge->isVisible() ? progress->ProgressGauge->value() : -1;
-        if (progressShot_ >= ProgressPictureAt) return;
         Grab(*progress, QStringLiteral("progress.png"));
-        progressShot_ = value;
+        progressShot_ = progress->ProgressGauge->isVisible() ? progress->ProgressGauge->value() : -1;
     }
 }
 
