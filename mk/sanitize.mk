@@ -4,7 +4,7 @@
 TEST_STEPS += test-sanitize
 
 SANITIZE_ENV := \
-  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1:abort_on_error=0 \
+  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:abort_on_error=0 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/sanitize/lsan.supp:print_suppressions=0 \
   QT_QPA_PLATFORM=offscreen
