@@ -17,8 +17,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-# -O2 rather than CMake's -O3: GCC 12 at -O3 reports false -Wrestrict overlaps inside
-# std::string concatenations, and warnings are errors here.
+# GCC 12's flow-based warnings report false overlaps and out-of-bounds copies inside
+# std::string and std::vector once optimised; they stay warnings, not errors, here.
+# -O2 rather than -O3: fewer of them, and a faster cross build.
+set(CMAKE_CXX_FLAGS_INIT "-Wno-error=restrict -Wno-error=array-bounds -Wno-error=stringop-overflow")
 set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags of the Release build")
 
 # Tests and tools built here run under Wine (scripts/wine-run sets up the project's prefix).
