@@ -8,9 +8,11 @@
 #include <system_error>
 
 #include "app/FirmwareImage.h"
+#include "link/BootFunctions.h"
 #include "link/KX_RS232.h"
 #include "link/LinkError.h"
 #include "link/RangeError.h"
+#include "link/Rounding.h"
 #include "platform/Process.h"
 #include "ui/UserInterface.h"
 
@@ -20,10 +22,10 @@ namespace {
 using std::chrono::milliseconds;
 
 constexpr std::uint8_t BootAddress = 249;
-constexpr std::uint8_t fnIdentify = 1;
-constexpr std::uint8_t fnWriteData = 10;
-constexpr std::uint8_t fnProgramPage = 20;
-constexpr std::uint8_t fnFinish = 6;
+using link::fnFinish;
+using link::fnIdentify;
+using link::fnProgramPage;
+using link::fnWriteData;
 
 constexpr std::size_t PacketsPerPage = 24;
 constexpr std::size_t PacketData = 128;
@@ -51,11 +53,7 @@ void SetAnswerTimeout(link::TKX_RS& link, milliseconds timeout) {
 
 // p × 100 / N rounded to the nearest integer, an exact half to the even neighbour.
 int GaugeValue(std::size_t page, std::size_t pageCount) {
-    const std::size_t scaled = page * 100;
-    std::size_t value = scaled / pageCount;
-    const std::size_t twiceRest = 2 * (scaled % pageCount);
-    if (twiceRest > pageCount || (twiceRest == pageCount && value % 2 == 1)) ++value;
-    return static_cast<int>(value);
+    return static_cast<int>(link::DivideRoundHalfEven(page * 100, pageCount));
 }
 
 // Polls the boot loader until it answers; false when the user cancelled in between.

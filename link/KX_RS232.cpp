@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "link/Rounding.h"
 #include "ui/SysUtils.h"
 
 namespace kx::link {
@@ -171,11 +172,8 @@ void TKX_RS::ReceiveFrame() {
 Millis TKX_RS::TransmissionAllowance(std::uint32_t baudRate, std::int32_t txPos) {
     // 9600 / BaudRate x TxPos ms, rounded half to even, in exact integer arithmetic.
     if (baudRate == 0 || txPos <= 0) return Millis::zero();
-    const std::uint64_t numerator = 9600ULL * static_cast<std::uint64_t>(txPos);
-    std::uint64_t quotient = numerator / baudRate;
-    const std::uint64_t twiceRest = 2 * (numerator % baudRate);
-    if (twiceRest > baudRate || (twiceRest == baudRate && quotient % 2 == 1)) ++quotient;
-    return Millis{static_cast<Millis::rep>(quotient)};
+    const std::uint64_t allowance = DivideRoundHalfEven(9600ULL * static_cast<std::uint64_t>(txPos), baudRate);
+    return Millis{static_cast<Millis::rep>(allowance)};
 }
 
 std::size_t TKX_RS::ReadUntil(std::uint8_t* buffer, std::size_t maxCount, Millis deadline) {

@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "link/KX_RS232.h"
+#include "link/BootFunctions.h"
 #include "link/RangeError.h"
+#include "link/Rounding.h"
 #include "platform/Process.h"
 #include "ui/SysUtils.h"
 #include "ui/UserInterface.h"
@@ -28,11 +30,6 @@ namespace {
 using platform::Millis;
 using Image = std::vector<std::uint8_t>;
 
-constexpr std::uint8_t fnIdentify = 1;
-constexpr std::uint8_t fnErase = 2;
-constexpr std::uint8_t fnFinish = 6;
-constexpr std::uint8_t fnWriteData = 10;
-constexpr std::uint8_t fnProgramPage = 20;
 
 constexpr Millis IdentifyTimeout{100};
 constexpr Millis EraseTimeout{4000};
@@ -116,22 +113,8 @@ struct Variant {
 constexpr Variant EraseVariant{240, EraseGeometries, 3, ReadEraseIdentity, 0, 0, true, true, true};
 constexpr Variant PatchVariant{241, PatchGeometries, 12, ReadPatchIdentity, 1024, 2, false, false, false};
 
-// x rounded to the nearest integer, halves to the even one, whatever the rounding mode.
-double RoundHalfEven(double x) {
-    const double down = std::floor(x);
-    const double fraction = x - down;
-    if (fraction > 0.5) return down + 1;
-    if (fraction < 0.5) return down;
-    return std::fmod(down, 2.0) == 0 ? down : down + 1;
-}
-
 // percent = p x 100 / n, rounded to the nearest integer, halves to even.
-int GaugePercent(std::size_t p, std::size_t n) {
-    const std::size_t quotient = p * 100 / n;
-    const std::size_t twiceRemainder = (p * 100 % n) * 2;
-    const bool up = twiceRemainder > n || (twiceRemainder == n && quotient % 2 == 1);
-    return static_cast<int>(quotient + (up ? 1 : 0));
-}
+int GaugePercent(std::size_t p, std::size_t n) { return static_cast<int>(DivideRoundHalfEven(p * 100, n)); }
 
 std::uint32_t BaudRateFromClock(double clockHz) {
     const double rate = RoundHalfEven(clockHz * 4800.0 / 7372800.0);
