@@ -8,7 +8,7 @@ TEST_STEPS += test-fuzz
 
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 4
-FUZZ_TARGETS := fuzz_image
+FUZZ_TARGETS := fuzz_image fuzz_ini
 FUZZ_BUILD := build/fuzz
 FUZZ_FLAGS := -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
 FUZZ_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
