@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/file.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
@@ -44,7 +45,9 @@ std::unique_ptr<PosixSerialPort> PosixSerialPort::Open(const std::string& path) 
 }
 
 PosixSerialPort::PosixSerialPort(std::unique_ptr<UucpLock> lock, UniqueFd fd)
-    : lock_(std::move(lock)), fd_(std::move(fd)) {}
+    : lock_(std::move(lock)), fd_(std::move(fd)) {
+    UpdateCharacterTime();
+}
 
 PosixSerialPort::~PosixSerialPort() {
     // The flag outlives this descriptor while anyone else keeps the tty open (a
@@ -56,11 +59,35 @@ void PosixSerialPort::SetupQueues(std::uint32_t, std::uint32_t) {
     // POSIX has no request for driver queue sizes.
 }
 
-void PosixSerialPort::SetBaudRate(std::uint32_t rate) { termios::SetRate(fd_.Get(), rate); }
+void PosixSerialPort::SetBaudRate(std::uint32_t rate) {
+    termios::SetRate(fd_.Get(), rate);
+    UpdateCharacterTime();
+}
 std::uint32_t PosixSerialPort::BaudRate() { return termios::Rate(fd_.Get()); }
-void PosixSerialPort::SetByteSize(std::uint8_t bits) { termios::SetByteSize(fd_.Get(), bits); }
-void PosixSerialPort::SetParity(std::uint8_t code) { termios::SetParity(fd_.Get(), code); }
-void PosixSerialPort::SetStopBits(std::uint8_t code) { termios::SetStopBits(fd_.Get(), code); }
+void PosixSerialPort::SetByteSize(std::uint8_t bits) {
+    termios::SetByteSize(fd_.Get(), bits);
+    byteSize_ = bits;
+    UpdateCharacterTime();
+}
+void PosixSerialPort::SetParity(std::uint8_t code) {
+    termios::SetParity(fd_.Get(), code);
+    parity_ = code;
+    UpdateCharacterTime();
+}
+void PosixSerialPort::SetStopBits(std::uint8_t code) {
+    termios::SetStopBits(fd_.Get(), code);
+    stopBits_ = code;
+    UpdateCharacterTime();
+}
+
+void PosixSerialPort::UpdateCharacterTime() {
+    const std::uint32_t rate = BaudRate();
+    // Start bit, data bits, parity bit, stop bits (code 1 is one and a half), in half bits.
+    const std::uint64_t stopHalves = stopBits_ == 0 ? 2 : stopBits_ == 1 ? 3 : 4;
+    const std::uint64_t halfBits = 2 + 2 * std::uint64_t{byteSize_} + (parity_ != 0 ? 2 : 0) + stopHalves;
+    characterTime_ = rate == 0 ? std::chrono::nanoseconds{0}
+                               : std::chrono::nanoseconds{halfBits * 500'000'000 / rate};
+}
 
 void PosixSerialPort::SetDTR() { termios::SetModemLine(fd_.Get(), termios::ModemLine::Dtr, true); }
 void PosixSerialPort::SetRTS() { termios::SetModemLine(fd_.Get(), termios::ModemLine::Rts, true); }
@@ -109,10 +136,28 @@ std::size_t PosixSerialPort::Read(std::uint8_t* buffer, std::size_t maxCount, Mi
         if (ready == 0) return 0;
         if ((input.revents & POLLIN) == 0) return DeadUntil(deadline);  // hang-up or error only
         const ssize_t n = ::read(fd_.Get(), buffer, maxCount);
-        if (n > 0) return static_cast<std::size_t>(n);
+        if (n > 0) {
+            const auto got = static_cast<std::size_t>(n);
+            return got + Gather(buffer + got, maxCount - got, deadline);
+        }
         if (n < 0 && (errno == EINTR || WouldBlock(errno))) continue;
         // "Readable" yet nothing to read: end of file after a hang-up, EIO, ENXIO.
         return DeadUntil(deadline);
+    }
+}
+
+std::size_t PosixSerialPort::Gather(std::uint8_t* buffer, std::size_t count, TimePoint deadline) {
+    // A wake-up per character costs more than the whole rest of an exchange at low rates.
+    // The last of `count` bytes cannot arrive before count - 1 further character times
+    // have passed, so waiting that long delays nothing; the caller's deadline still holds.
+    if (count < 2 || characterTime_ == std::chrono::nanoseconds::zero()) return 0;
+    const auto until = std::min(deadline, Clock::now() + characterTime_ * static_cast<long>(count - 1));
+    std::this_thread::sleep_until(until);
+    for (;;) {
+        const ssize_t n = ::read(fd_.Get(), buffer, count);
+        if (n > 0) return static_cast<std::size_t>(n);
+        if (n < 0 && errno == EINTR) continue;
+        return 0;  // nothing yet, or a port gone: the next Read finds out
     }
 }
 

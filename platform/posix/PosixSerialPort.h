@@ -42,10 +42,20 @@ private:
     // A port that has gone away answers every wait with "nothing", after the wait.
     static std::size_t DeadUntil(TimePoint deadline);
     Millis WriteBound(std::size_t count);
+    // The rest of a block still on the line: one wait for all of it instead of a wake-up
+    // per character. Never waits past `deadline`, nor past the earliest moment the
+    // block's last byte can come.
+    std::size_t Gather(std::uint8_t* buffer, std::size_t count, TimePoint deadline);
+    // The time of one character at the current rate and frame format (zero if unknown).
+    void UpdateCharacterTime();
 
     // Destroyed in reverse order: the descriptor closes before the lock file goes.
     std::unique_ptr<UucpLock> lock_;
     UniqueFd fd_;
+    std::uint8_t byteSize_ = 8;
+    std::uint8_t parity_ = 0;
+    std::uint8_t stopBits_ = 2;
+    std::chrono::nanoseconds characterTime_{0};
 };
 
 }  // namespace kx::platform::posix
