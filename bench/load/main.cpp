@@ -1,0 +1,240 @@
+// kxbench: how fast and how lean a firmware load is, against the line's own limit.
+// Runs kxboot-cli against kxboot-sim on a pty (paced like a real 19200 bit/s line, and
+// unpaced), optionally the desktop program, and prints one table: each figure, its goal,
+// and the command that reproduces it.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/load/BenchProcess.h"
+#include "bench/load/Wire.h"
+
+namespace kx::bench {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr std::size_t PageSize = 3072;
+constexpr double Baud = 19200;
+constexpr double TurnaroundMs = 1;
+constexpr double ProgramMs = 25;
+
+struct Options {
+    std::string sim, cli, gui;
+    fs::path work = "build/bench";
+    std::string markdown;  // also write the table here
+};
+
+Options Parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string key = argv[i], value = argv[i + 1];
+        if (key == "--sim") o.sim = value;
+        else if (key == "--cli") o.cli = value;
+        else if (key == "--gui") o.gui = value;
+        else if (key == "--work") o.work = value;
+        else if (key == "--markdown") o.markdown = value;
+        else throw std::invalid_argument("unknown option " + key);
+    }
+    if (o.sim.empty() || o.cli.empty()) throw std::invalid_argument("usage: kxbench --sim PATH --cli PATH [--gui PATH] [--work DIR] [--markdown FILE]");
+    return o;
+}
+
+// Deterministic content: `pages` whole pages, then a trailer that the default device accepts.
+void MakeImage(const fs::path& path, std::size_t pages, bool trailer) {
+    std::string bytes(pages * PageSize, '\0');
+    std::uint32_t x = 0x2545F491u;
+    for (char& c : bytes) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    if (trailer) bytes += std::string("\x2D\x70\x00", 3);
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void MakeSparse(const fs::path& path, std::uint64_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0) throw std::runtime_error("cannot make " + path.string());
+    ::close(fd);
+}
+
+// A simulator serving on a pty reached through a fixed symbolic link.
+class Sim {
+public:
+    Sim(const Options& o, const std::vector<std::string>& extra, const fs::path& log) {
+        port_ = (o.work / "port").string();
+        argv_ = {o.sim, "--until-killed", "--link", port_, "--log", log.string()};
+        argv_.insert(argv_.end(), extra.begin(), extra.end());
+        process_.emplace(argv_, (o.work / "sim.out").string(), (o.work / "sim.err").string());
+        const auto deadline = Clock::now() + 10s;
+        while (!fs::exists(port_)) {
+            if (Clock::now() > deadline) throw std::runtime_error("kxboot-sim did not start");
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+    ~Sim() {
+        process_->Signal(SIGTERM);
+        process_->Wait(Clock::now() + 5s);
+    }
+    const std::string& Port() const { return port_; }
+    std::string Command() const { return ShellLine(argv_) + " &"; }
+
+private:
+    std::string port_;
+    std::vector<std::string> argv_;
+    std::optional<BenchProcess> process_;
+};
+
+struct Row {
+    std::string figure, measured, goal, met, command;
+};
+
+std::string Fixed(double v, int digits, const std::string& unit = "") {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", digits, v);
+    return std::string(buffer) + unit;
+}
+
+std::string Met(bool ok) { return ok ? "yes" : "**no**"; }
+
+std::string MiB(long kib) { return Fixed(static_cast<double>(kib) / 1024.0, 2, " MiB"); }
+
+struct Load {
+    Usage usage;
+    std::string command;
+    std::string err;
+};
+
+Load RunLoad(const Options& o, const Sim& sim, const fs::path& image, const std::vector<std::string>& extra,
+             std::chrono::seconds limit) {
+    std::vector<std::string> argv = {o.cli, "load", image.string(), "--port", sim.Port(), "--settings",
+                                     (o.work / "bench.ini").string()};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    const std::string errPath = (o.work / "cli.err").string();
+    BenchProcess cli(argv, (o.work / "cli.out").string(), errPath);
+    Load load{cli.Wait(Clock::now() + limit), sim.Command() + " " + ShellLine(argv), ""};
+    load.err = ReadText(errPath);
+    return load;
+}
+
+void Require(bool ok, const std::string& what, const Load& load) {
+    if (!ok) throw std::runtime_error(what + " (exit " + std::to_string(load.usage.exitStatus) + "): " + load.err);
+}
+
+void Paced(const Options& o, std::vector<Row>& rows, std::vector<std::string>& commands) {
+    const fs::path log = o.work / "paced.log", trace = o.work / "paced.trace";
+    Sim sim(o, {"--baud", "19200", "--turnaround", Fixed(TurnaroundMs, 0), "--program-ms", Fixed(ProgramMs, 0)}, log);
+    const Load load = RunLoad(o, sim, o.work / "image22.rom", {"--trace", trace.string()}, 600s);
+    Require(load.usage.exitStatus == 0, "the paced load failed", load);
+    LineModel line;
+    line.baud = Baud;
+    line.turnaroundMs = TurnaroundMs;
+    line.programMs = ProgramMs;
+    const LowerBound bound = ComputeLowerBound(ParseTrace(ReadText(trace.string())), line);
+    const double ratio = load.usage.wallSeconds / bound.seconds;
+    const double cpu = load.usage.cpuSeconds / load.usage.wallSeconds;
+    commands.push_back(load.command);
+    const std::string ref = "[" + std::to_string(commands.size()) + "]";
+    rows.push_back({"Paced load, 22 pages + trailer, 19200 bit/s, mode 2: wall time", Fixed(load.usage.wallSeconds, 2, " s"), "", "", ref});
+    rows.push_back({"Lower bound: " + std::to_string(bound.bytesOnWire) + " bytes at 11 bits, " + std::to_string(bound.transactions) +
+                        " × 20 ms, turnaround " + Fixed(TurnaroundMs, 0) + " ms, programming " + Fixed(ProgramMs, 0) + " ms" +
+                        (bound.retries ? ", " + std::to_string(bound.retries) + " retries" : ""),
+                    Fixed(bound.seconds, 2, " s"), "", "", ref});
+    rows.push_back({"Wall time / lower bound", Fixed(ratio, 4), "≤ 1.02", Met(ratio <= 1.02), ref});
+    rows.push_back({"CPU (user + system) / wall time", Fixed(100 * cpu, 2, " %") + " (" + Fixed(load.usage.cpuSeconds, 3, " s") + ")",
+                    "≤ 1 %", Met(cpu <= 0.01), ref});
+    rows.push_back({"Peak resident memory, paced load", MiB(load.usage.peakRssKiB), "≤ 8 MiB", Met(load.usage.peakRssKiB <= 8192), ref});
+}
+
+void Unpaced(const Options& o, std::vector<Row>& rows, std::vector<std::string>& commands) {
+    const fs::path log = o.work / "unpaced.log";
+    long rss22 = 0, rss2 = 0, rssSparse = 0;
+    {
+        Sim sim(o, {}, log);
+        const Load load = RunLoad(o, sim, o.work / "image22.rom", {}, 300s);
+        Require(load.usage.exitStatus == 0, "the unpaced load failed", load);
+        const std::vector<double> costs = ExchangeCostsMs(ParseSimLog(ReadText(log.string())), 20);
+        const double median = Percentile(costs, 0.5), p99 = Percentile(costs, 0.99);
+        commands.push_back(load.command);
+        const std::string ref = "[" + std::to_string(commands.size()) + "]";
+        rows.push_back({"Unpaced: cost per exchange (request to next request less 20 ms), median of " + std::to_string(costs.size()),
+                        Fixed(median, 3, " ms"), "", "", ref});
+        rows.push_back({"Unpaced: cost per exchange, 99th percentile", Fixed(p99, 3, " ms"), "≤ 0.5 ms", Met(p99 <= 0.5), ref});
+        rows.push_back({"Unpaced: wall time of the load", Fixed(load.usage.wallSeconds, 2, " s"), "", "", ref});
+        rss22 = load.usage.peakRssKiB;
+    }
+    {
+        Sim sim(o, {}, o.work / "two.log");
+        const Load load = RunLoad(o, sim, o.work / "image2.rom", {}, 60s);
+        Require(load.usage.exitStatus == 0, "the 2-page load failed", load);
+        commands.push_back(load.command);
+        rss2 = load.usage.peakRssKiB;
+    }
+    const std::string ref2 = "[" + std::to_string(commands.size()) + "]";
+    {
+        Sim sim(o, {}, o.work / "sparse.log");
+        const Load load = RunLoad(o, sim, o.work / "sparse4g.rom", {}, 60s);
+        Require(load.usage.exitStatus == 1 && load.err.find("Программа слишком длинна.") != std::string::npos,
+                "the 4 GiB file was not refused as too long", load);
+        commands.push_back(load.command);
+        rssSparse = load.usage.peakRssKiB;
+    }
+    const std::string refSparse = "[" + std::to_string(commands.size()) + "]";
+    const long spread = std::abs(rss22 - rss2);
+    rows.push_back({"Peak resident memory, 2-page image", MiB(rss2), "≤ 8 MiB", Met(rss2 <= 8192), ref2});
+    rows.push_back({"Peak resident memory, 22-page image", MiB(rss22) + " (" + Fixed(static_cast<double>(spread), 0, " KiB") + " from 2 pages)",
+                    "≤ 8 MiB, same as 2 pages", Met(rss22 <= 8192 && spread <= 512), "[" + std::to_string(commands.size() - 2) + "]"});
+    rows.push_back({"Peak resident memory, 4 GiB sparse file (refused unread)", MiB(rssSparse), "≤ 8 MiB", Met(rssSparse <= 8192), refSparse});
+}
+
+void Print(const std::vector<Row>& rows, const std::vector<std::string>& commands, std::FILE* out) {
+    std::fprintf(out, "| Figure | Measured | Goal | Met | Command |\n|---|---|---|---|---|\n");
+    for (const Row& r : rows) {
+        std::fprintf(out, "| %s | %s | %s | %s | %s |\n", r.figure.c_str(), r.measured.c_str(),
+                     r.goal.empty() ? "" : r.goal.c_str(), r.met.c_str(), r.command.c_str());
+    }
+    std::fprintf(out, "\nCommands (from the repository's top folder, after `make bench` has built them):\n\n");
+    for (std::size_t i = 0; i < commands.size(); ++i) std::fprintf(out, "%zu. `%s`\n", i + 1, commands[i].c_str());
+}
+
+}  // namespace
+}  // namespace kx::bench
+
+int main(int argc, char** argv) {
+    using namespace kx::bench;
+    try {
+        const Options o = Parse(argc, argv);
+        fs::create_directories(o.work);
+        MakeImage(o.work / "image22.rom", 22, true);
+        MakeImage(o.work / "image2.rom", 2, false);
+        MakeSparse(o.work / "sparse4g.rom", std::uint64_t{1} << 32);
+        std::vector<Row> rows;
+        std::vector<std::string> commands;
+        Paced(o, rows, commands);
+        Unpaced(o, rows, commands);
+        Print(rows, commands, stdout);
+        if (!o.markdown.empty()) {
+            std::FILE* f = std::fopen(o.markdown.c_str(), "w");
+            if (f != nullptr) {
+                Print(rows, commands, f);
+                std::fclose(f);
+            }
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kxbench: %s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,12 @@
+# make bench: a release build, then one table of load timing and memory figures, each
+# with its goal and the command that reproduces it (also in build/bench/bench.md).
+.PHONY: bench bench-build
+
+bench-build: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS) --target kxbench kxboot-cli kxboot-sim $(if $(wildcard gui/CMakeLists.txt),kxboot)
+
+bench: bench-build
+	build/release/bench/load/kxbench --sim build/release/sim/kxboot-sim --cli build/release/cli/kxboot-cli \
+	  $(if $(wildcard build/release/gui/kxboot),--gui build/release/gui/kxboot) \
+	  --work build/bench --markdown build/bench/bench.md
