@@ -3,7 +3,11 @@
 // KXBOOT_AUTOTEST naming a folder, the program presses Load once it is shown, logs
 // every message box's caption and text to <folder>/messages.log and answers it with its
 // default button, saves pictures of the main and progress windows there, and closes.
+// With KXBOOT_LOOPGAP set as well, it takes no pictures during the load but measures
+// how long the event loop goes without running (a 2 ms timer records its longest gap)
+// and writes that to <folder>/loop-gap.txt.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QObject>
 #include <memory>
 
@@ -18,6 +22,7 @@ class TAutoTest final : public QObject {
 
 public:
     static constexpr const char* EnvironmentName = "KXBOOT_AUTOTEST";
+    static constexpr const char* LoopGapName = "KXBOOT_LOOPGAP";
 
     // nullptr unless the environment asks for a self-test.
     static std::unique_ptr<TAutoTest> FromEnvironment(TMainForm& form);
@@ -32,12 +37,18 @@ private:
     void Log(const QString& line) const;
     void GrabProgress();
     void Grab(QWidget& window, const QString& name) const;
+    void OnGapTick();
+    void WriteLoopGap() const;
 
     QDir folder_;
     TMainForm& form_;
     QTimer* progressTimer_;
     int messages_ = 0;
     int progressShot_ = -1;  // gauge value of the kept progress picture
+    QTimer* gapTimer_ = nullptr;  // only when measuring the event loop
+    QElapsedTimer sinceTick_;
+    qint64 longestGapNs_ = 0;
+    long gapTicks_ = 0;
 };
 
 }  // namespace kx::gui
