@@ -2,16 +2,46 @@
 // shellapi.h needs the declarations of windows.h.
 #include <shellapi.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
 #include "platform/Console.h"
 #include "platform/win32/WinText.h"
 
 namespace kx::platform {
+namespace {
+
+constexpr std::size_t ConsoleBufferSize = 1 << 16;
+
+// A stream that shows on a console gets its bytes to the console unchanged. In text
+// mode the C runtime turns every byte into a character of its own locale's code page
+// (Latin-1 in the "C" locale) before the console sees it; in binary mode the console
+// decodes the bytes itself, as UTF-8 once its code page says so, but only characters
+// that arrive whole: hence a buffer, which the command line flushes after each message
+// (and the runtime at exit). The console ends lines by itself, and it interprets the
+// progress line's escape sequences once asked to.
+void PrepareConsoleStream(std::FILE* stream, DWORD which) {
+    HANDLE handle = GetStdHandle(which);
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr || !GetConsoleMode(handle, &mode)) {
+        return;   // a file or a pipe: bytes and line ends as the text mode writes them
+    }
+    SetConsoleMode(handle, mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    std::fflush(stream);
+    _setmode(_fileno(stream), _O_BINARY);
+    std::setvbuf(stream, nullptr, _IOFBF, ConsoleBufferSize);
+}
+
+}  // namespace
 
 void PrepareConsole() {
-    // The program writes UTF-8; without this the console decodes it in the OEM code page.
-    // Fails harmlessly when there is no console (output to a file or a pipe).
+    // Fails harmlessly when there is no console.
     SetConsoleOutputCP(CP_UTF8);
     SetConsoleCP(CP_UTF8);
+    PrepareConsoleStream(stdout, STD_OUTPUT_HANDLE);
+    PrepareConsoleStream(stderr, STD_ERROR_HANDLE);
 }
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {

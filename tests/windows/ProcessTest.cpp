@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <random>
 
+#include "platform/Console.h"
 #include "platform/NamedLock.h"
 #include "platform/Priority.h"
 #include "platform/Process.h"
@@ -115,6 +116,17 @@ TEST(SerialPorts, MissingPortIsNeitherFreeNorOpened) {
         EXPECT_FALSE(ports.IsFree(name));
         EXPECT_EQ(ports.Open(name), nullptr);
     }
+}
+
+TEST(Console, PreparedConsoleReadsAndShowsUtf8) {
+    // Under Wine a program whose output goes to a pipe has no console at all;
+    // scripts/test-windows runs this test on a terminal as well.
+    if (GetConsoleOutputCP() == 0) GTEST_SKIP() << "no console";
+    SetConsoleOutputCP(866);
+    SetConsoleCP(866);
+    PrepareConsole();
+    EXPECT_EQ(GetConsoleOutputCP(), static_cast<UINT>(CP_UTF8));
+    EXPECT_EQ(GetConsoleCP(), static_cast<UINT>(CP_UTF8));
 }
 
 }  // namespace
