@@ -106,10 +106,7 @@ std::string CutValue(std::string value) {
     return value;
 }
 
-std::string EnvValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
-}
+std::string EnvValue(const char* name) { return platform::EnvironmentValue(name); }
 
 // Whether a new file can be created (and so the settings file replaced) in `folder`.
 bool FolderWritable(const fs::path& folder) {

@@ -17,6 +17,10 @@ std::string ExecutableFileName();
 std::string ToFileText(const std::string& utf8);
 std::string FromFileText(const std::string& fileText);
 
+// The value of an environment variable as UTF-8 (Windows hands narrow values over in the
+// ANSI code page); empty when it is not set.
+std::string EnvironmentValue(const std::string& name);
+
 // A filesystem path from UTF-8 text, whatever the OS's narrow encoding is.
 inline std::filesystem::path PathFromUtf8(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));

@@ -1,5 +1,7 @@
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include <string>
 
 #include "platform/Process.h"
@@ -30,5 +32,10 @@ std::string ExecutableFileName() {
 // Settings files are UTF-8 on POSIX systems.
 std::string ToFileText(const std::string& utf8) { return utf8; }
 std::string FromFileText(const std::string& fileText) { return fileText; }
+
+std::string EnvironmentValue(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    return value != nullptr ? std::string(value) : std::string();
+}
 
 }  // namespace kx::platform

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "platform/Process.h"
@@ -35,6 +36,13 @@ std::string ToFileText(const std::string& utf8) {
 
 std::string FromFileText(const std::string& fileText) {
     return win32::CodePageToUtf8(fileText, win32::SettingsCodePage);
+}
+
+std::string EnvironmentValue(const std::string& name) {
+    // The runtime's wide copy of the environment: a folder such as APPDATA holds the
+    // user's name, which the ANSI code page may not be able to spell.
+    const wchar_t* value = _wgetenv(win32::Utf8ToWide(name).c_str());
+    return value != nullptr ? win32::WideToUtf8(value) : std::string();
 }
 
 }  // namespace kx::platform

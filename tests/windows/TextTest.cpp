@@ -73,6 +73,23 @@ TEST(FileText, SettingsFileAtCyrillicPathIsWrittenAndReadInCp1251) {
     EXPECT_EQ(stored, "D:\\Прошивки\\a.rom");
 }
 
+TEST(FileText, SettingsPathFromTheEnvironmentKeepsCyrillicLetters) {
+    // The environment is wide on Windows; its narrow copy holds only what the ANSI code
+    // page can spell, which for a Russian user's folder may be nothing useful.
+    const std::wstring name = L"KXBOOT_SETTINGS";
+    const wchar_t* before = _wgetenv(name.c_str());
+    const std::wstring saved = before != nullptr ? before : L"";
+    const std::string path = "C:\\Users\\Иван\\Настройки\\kxboot.ini";
+    _wputenv_s(name.c_str(), win32::Utf8ToWide(path).c_str());
+    const std::string value = EnvironmentValue("KXBOOT_SETTINGS");
+    const std::string chosen = app::TKXIniFile::DefaultPath();
+    _wputenv_s(name.c_str(), saved.c_str());
+
+    EXPECT_EQ(value, path);
+    EXPECT_EQ(chosen, path);
+    EXPECT_EQ(EnvironmentValue("KXBOOT_SURELY_NOT_SET"), "");
+}
+
 struct PathCase {
     const char* path;
     const char* folder;
