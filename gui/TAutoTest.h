@@ -47,8 +47,11 @@ private:
     int progressShot_ = -1;  // gauge value of the kept progress picture
     QTimer* gapTimer_ = nullptr;  // only when measuring the event loop
     QElapsedTimer sinceTick_;
+    QElapsedTimer sinceStart_;
     qint64 longestGapNs_ = 0;
+    qint64 longestGapEndNs_ = 0;  // since the press of Load
     long gapTicks_ = 0;
+    long gapsOver15ms_ = 0;
 };
 
 }  // namespace kx::gui
