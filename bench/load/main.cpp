@@ -288,7 +288,12 @@ void Print(const std::vector<Row>& rows, const std::vector<std::string>& command
                      r.goal.empty() ? "" : r.goal.c_str(), r.met.c_str(), r.command.c_str());
     }
     std::fprintf(out, "\nCommands (from the repository's top folder, after `make bench` has built them):\n\n");
-    for (std::size_t i = 0; i < commands.size(); ++i) std::fprintf(out, "%zu. `%s`\n", i + 1, commands[i].c_str());
+    const std::string here = fs::current_path().string() + "/";
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        std::string line = commands[i];
+        for (auto at = line.find(here); at != std::string::npos; at = line.find(here, at)) line.replace(at, here.size(), "$PWD/");
+        std::fprintf(out, "%zu. `%s`\n", i + 1, line.c_str());
+    }
 }
 
 }  // namespace
