@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/FuzzCheck.h"
 #include "link/KX_RS232.h"
 #include "link/LinkError.h"
 #include "link/RangeError.h"
@@ -25,14 +26,8 @@ using kx::link::TKX_RS;
 using kx::platform::Millis;
 using kx::test::Bytes;
 
-[[noreturn]] void Fail(const std::string& what) {
-    std::fprintf(stderr, "fuzz_answer: %s\n", what.c_str());
-    std::abort();
-}
-
-void Require(bool ok, const std::string& what) {
-    if (!ok) Fail(what);
-}
+using kx::fuzz::Fail;
+using kx::fuzz::Require;
 
 std::uint8_t CheckByteFor(const Bytes& frame) {
     unsigned sum = 0;

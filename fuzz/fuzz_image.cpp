@@ -20,6 +20,7 @@
 #include <system_error>
 #include <vector>
 
+#include "fuzz/FuzzCheck.h"
 #include "app/FirmwareImage.h"
 #include "link/RangeError.h"
 
@@ -28,21 +29,11 @@ namespace {
 using kx::app::FirmwareImage;
 using Bytes = std::vector<std::uint8_t>;
 
-[[noreturn]] void Fail(const std::string& what) {
-    std::fprintf(stderr, "fuzz_image: %s\n", what.c_str());
-    std::abort();
-}
-
-void Require(bool ok, const std::string& what) {
-    if (!ok) Fail(what);
-}
+using kx::fuzz::Fail;
+using kx::fuzz::Require;
 
 const std::string& TempPath() {
-    static const std::string path = [] {
-        const char* dir = std::getenv("TMPDIR");
-        return std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/kx-fuzz-image-" +
-               std::to_string(getpid()) + ".rom";
-    }();
+    static const std::string path = kx::fuzz::ScratchPath("kx-fuzz-image", ".rom");
     return path;
 }
 

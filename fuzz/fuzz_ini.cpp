@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz/FuzzCheck.h"
 #include "app/KXIniFile.h"
 
 namespace {
@@ -23,21 +24,11 @@ namespace {
 using kx::app::TKXIniFile;
 using kx::app::WindowPlacement;
 
-[[noreturn]] void Fail(const std::string& what) {
-    std::fprintf(stderr, "fuzz_ini: %s\n", what.c_str());
-    std::abort();
-}
-
-void Require(bool ok, const std::string& what) {
-    if (!ok) Fail(what);
-}
+using kx::fuzz::Fail;
+using kx::fuzz::Require;
 
 const std::string& TempPath() {
-    static const std::string path = [] {
-        const char* dir = std::getenv("TMPDIR");
-        return std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/kx-fuzz-ini-" +
-               std::to_string(getpid()) + ".ini";
-    }();
+    static const std::string path = kx::fuzz::ScratchPath("kx-fuzz-ini", ".ini");
     return path;
 }
 
