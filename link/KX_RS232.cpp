@@ -197,12 +197,14 @@ void TKX_RS::TraceReceived(std::size_t count) {
 }
 
 void TKX_RS::Pause(Millis duration) {
-    const Millis end = clock_.Now() + duration;
-    for (;;) {
+    // Counted in the sleeps themselves, not on the whole-millisecond clock, whose
+    // truncated start could make the pause up to a millisecond short.
+    for (Millis left = duration;; ) {
         ui::ProcessMessages();
-        const Millis now = clock_.Now();
-        if (now >= end) return;
-        clock_.Sleep(std::min(end - now, PumpInterval));
+        if (left <= Millis::zero()) return;
+        const Millis slice = std::min(left, PumpInterval);
+        clock_.Sleep(slice);
+        left -= slice;
     }
 }
 

@@ -353,3 +353,30 @@ TEST_F(LinkTest, GetStringReadsUpToTheTerminator) {
 
 }  // namespace
 }  // namespace kx::test
+
+namespace {
+
+// A clock that keeps time in microseconds but, like the real one, shows whole milliseconds,
+// and whose sleeps overrun a little, as the OS's do.
+class TruncatingClock final : public kx::platform::Clock {
+public:
+    kx::platform::Millis Now() const override {
+        return std::chrono::duration_cast<kx::platform::Millis>(now);
+    }
+    void Sleep(kx::platform::Millis duration) override { now += duration + std::chrono::microseconds{100}; }
+    std::chrono::microseconds now{1'000'900};  // 0.9 ms into a millisecond
+};
+
+}  // namespace
+
+TEST(LinkPause, LastsTheFullDurationWhenTheClockShowsOnlyWholeMilliseconds) {
+    TruncatingClock clock;
+    kx::test::FakeClock portClock;
+    kx::test::FakeSerialPorts ports{portClock};
+    kx::link::TKX_RS link(nullptr, nullptr, ports, clock);
+    for (const int ms : {20, 50}) {
+        const auto start = clock.now;
+        link.Pause(kx::platform::Millis{ms});
+        EXPECT_GE(clock.now - start, std::chrono::milliseconds{ms}) << ms << " ms pause";
+    }
+}
