@@ -37,6 +37,7 @@ public:
     std::optional<std::string> ChoosePort(const std::vector<std::string>&, int) override { return std::nullopt; }
     std::optional<double> ChooseBaudRate(std::uint32_t) override { return std::nullopt; }
     std::optional<std::string> EnterPassword(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFile(const std::string&, const std::string&) override { return std::nullopt; }
 
     // Done after the information box, Failed after any error box (or when nothing was
     // shown and nobody cancelled), Cancelled after a silent cancel.

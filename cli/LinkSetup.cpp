@@ -40,7 +40,7 @@ std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, Console
         // The start-up scan's "no free port" box is left to the check below, which
         // knows whether a port was named.
         QuietScope quiet(ui);
-        opened->link_ = std::make_unique<link::TKX_RS>(nullptr, nullptr);
+        opened->link_ = std::make_unique<link::TKX_RS>(nullptr, nullptr, link::LinkContext{.ui = ui});
     }
     link::TKX_RS& link = *opened->link_;
     link.SetLineMode(static_cast<std::uint8_t>(options.lineMode));

@@ -43,14 +43,6 @@ int ExitCode(Outcome outcome) {
     return ExitFailed;
 }
 
-// Keeps the console interface installed for exactly the run.
-struct InstalledUi {
-    explicit InstalledUi(kx::ui::UserInterface& ui) { kx::ui::SetUserInterface(&ui); }
-    ~InstalledUi() { kx::ui::SetUserInterface(nullptr); }
-    InstalledUi(const InstalledUi&) = delete;
-    InstalledUi& operator=(const InstalledUi&) = delete;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,7 +62,6 @@ int main(int argc, char** argv) {
 
     InstallCancelSignals();
     ConsoleUi ui({stdout, stderr, stdin}, kx::platform::SystemClock(), StderrIsTerminal());
-    InstalledUi installed(ui);
     try {
         return ExitCode(Dispatch(*inv, ui));
     } catch (const std::exception& e) {

@@ -14,6 +14,7 @@
 #include "fuzz/FuzzCheck.h"
 #include "link/KX_RS232.h"
 #include "link/LinkError.h"
+#include "tests/support/FakePriority.h"
 #include "link/RangeError.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeSerial.h"
@@ -182,7 +183,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kx::test::FakeClock clock;
     kx::test::FakeSerialPorts ports(clock);
     auto line = ports.Add("fuzz");
-    TKX_RS link(nullptr, nullptr, ports, clock);
+    kx::test::FakePriority priority;
+    TKX_RS link(nullptr, nullptr, {.ports = ports, .clock = clock, .priority = priority});
     link.OpenPortNamed("fuzz");
     Require(link.PortOpen(), "the fake port did not open");
     link.SetLineMode(in.ConsumeBool() ? 2 : 0);

@@ -11,6 +11,7 @@
 #include "gui/TKX_RS232_SetBRDlg.h"
 #include "gui/TKX_RS232_SetNumDlg.h"
 #include "gui/TMaskEdit.h"
+#include "gui/TOpenDialog.h"
 #include "gui/TPasswDlg.h"
 #include "gui/TProgressForm.h"
 
@@ -75,6 +76,14 @@ std::optional<std::string> QtUserInterface::EnterPassword(const std::string& pro
     dialog.Label1->setText(QString::fromStdString(prompt));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.MaskEdit1->EnteredText().toStdString();
+}
+
+std::optional<std::string> QtUserInterface::ChooseFile(const std::string& filter, const std::string& initialDir) {
+    TOpenDialog dialog(owner_);
+    dialog.Filter = filter;
+    dialog.InitialDir = QString::fromStdString(initialDir);
+    if (!dialog.Execute()) return std::nullopt;
+    return dialog.FileName.toStdString();
 }
 
 }  // namespace kx::gui

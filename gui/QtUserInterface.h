@@ -3,6 +3,8 @@
 // window and the three dialogs, all modal but the progress window.
 #include "ui/UserInterface.h"
 
+class QWidget;
+
 namespace kx::gui {
 
 class QtUserInterface final : public ui::UserInterface {
@@ -15,19 +17,13 @@ public:
     std::optional<std::string> ChoosePort(const std::vector<std::string>& entries, int selected) override;
     std::optional<double> ChooseBaudRate(std::uint32_t current) override;
     std::optional<std::string> EnterPassword(const std::string& prompt) override;
-};
+    std::optional<std::string> ChooseFile(const std::string& filter, const std::string& initialDir) override;
 
-// Installs a QtUserInterface as the current one for its lifetime.
-class InstalledQtUserInterface {
-public:
-    InstalledQtUserInterface() { ui::SetUserInterface(&ui_); }
-    ~InstalledQtUserInterface() { ui::SetUserInterface(nullptr); }
-    InstalledQtUserInterface(const InstalledQtUserInterface&) = delete;
-    InstalledQtUserInterface& operator=(const InstalledQtUserInterface&) = delete;
-    QtUserInterface& Get() { return ui_; }
+    // The window the open dialog belongs to (none until set).
+    void SetOwner(QWidget* owner) { owner_ = owner; }
 
 private:
-    QtUserInterface ui_;
+    QWidget* owner_ = nullptr;
 };
 
 }  // namespace kx::gui

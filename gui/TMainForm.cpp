@@ -24,7 +24,9 @@ constexpr const char* WarningText =
     "программного обеспечения. При их несовпадении устройство может выйти из строя.";
 constexpr auto MainBorder = app::WindowPlacement::Border::Single;
 
-std::unique_ptr<link::TKX_RS> SystemLink() { return std::make_unique<link::TKX_RS>(nullptr, nullptr); }
+std::unique_ptr<link::TKX_RS> SystemLink(ui::UserInterface& ui) {
+    return std::make_unique<link::TKX_RS>(nullptr, nullptr, link::LinkContext{.ui = ui});
+}
 
 QPushButton* MakePushButton(QWidget* parent, const char* text, const QRect& geometry) {
     auto* button = new QPushButton(QString::fromUtf8(text), parent);
@@ -47,11 +49,12 @@ private:
     TMainForm& form_;
 };
 
-TMainForm::TMainForm(LinkFactory makeLink, QWidget* parent)
+TMainForm::TMainForm(ui::UserInterface& ui, LinkFactory makeLink, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       OpenDialog1(this),
+      ui_(ui),
       makeLink_(makeLink ? std::move(makeLink) : LinkFactory(SystemLink)) {
     setWindowTitle(QString::fromLatin1(ResourceCaption));
     ApplyFormFont(*this);
@@ -110,7 +113,7 @@ void TMainForm::FormShow() {
     setWindowTitle(QString::fromLatin1(ShownCaption));
     ui::InitEnvironment();
     link_.reset();  // a link from an earlier show lets go of its port first
-    link_ = makeLink_();
+    link_ = makeLink_(ui_);
     link_->SetLineMode(2);
     ImageFileName.clear();
     {
@@ -154,7 +157,7 @@ void TMainForm::bOpenClick() {
 void TMainForm::bLoadClick() {
     if (!link_ || sessionRunning_) return;
     SessionScope scope(*this);
-    Guarded([this] { app::RunBootSession(*link_, ImageFileName, HeadBytes, ui::CurrentUserInterface()); });
+    Guarded([this] { app::RunBootSession(*link_, ImageFileName, HeadBytes, ui_); });
 }
 
 void TMainForm::SetSessionRunning(bool running) {
@@ -166,7 +169,7 @@ void TMainForm::Guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& error) {
-        ui::CurrentUserInterface().ShowError(error.what());
+        ui_.ShowError(error.what());
     }
 }
 

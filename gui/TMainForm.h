@@ -19,6 +19,9 @@ class TKX_RS;
 namespace kx::app {
 class TKXIniFile;
 }
+namespace kx::ui {
+class UserInterface;
+}
 
 namespace kx::gui {
 
@@ -35,9 +38,9 @@ public:
 
     // Makes the one link object at the first show; the system's serial ports unless a
     // test supplies its own.
-    using LinkFactory = std::function<std::unique_ptr<link::TKX_RS>()>;
+    using LinkFactory = std::function<std::unique_ptr<link::TKX_RS>(ui::UserInterface&)>;
 
-    explicit TMainForm(LinkFactory makeLink = {}, QWidget* parent = nullptr);
+    explicit TMainForm(ui::UserInterface& ui, LinkFactory makeLink = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // Components, in declaration order.
@@ -74,8 +77,9 @@ private:
     void BuildComponents();
     void SetSessionRunning(bool running);
     // The application's general error report for what a handler did not expect.
-    static void Guarded(const std::function<void()>& handler);
+    void Guarded(const std::function<void()>& handler);
 
+    ui::UserInterface& ui_;
     LinkFactory makeLink_;
     std::unique_ptr<link::TKX_RS> link_;
     bool sessionRunning_ = false;

@@ -8,9 +8,10 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kxboot"));
-    kx::gui::InstalledQtUserInterface userInterface;
+    kx::gui::QtUserInterface userInterface;
 
-    kx::gui::TMainForm MainForm;
+    kx::gui::TMainForm MainForm(userInterface);
+    userInterface.SetOwner(&MainForm);
     // A second copy ends here, before it shows anything or touches port or settings.
     if (MainForm.JustOne1.TerminateRequested()) return 0;
 

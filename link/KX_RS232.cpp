@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "link/Rounding.h"
-#include "ui/SysUtils.h"
 
 namespace kx::link {
 
@@ -21,12 +20,12 @@ public:
     LineTurn(TKX_RS& link, bool active) : link_(link), active_(active) {
         if (!active_) return;
         link_.SetRTS();
-        ui::RaisePriority();
+        link_.Context().priority.RaisePriority();
     }
     ~LineTurn() {
         if (!active_) return;
         link_.ClearRTS();
-        ui::RestorePriority();
+        link_.Context().priority.RestorePriority();
     }
     LineTurn(const LineTurn&) = delete;
     LineTurn& operator=(const LineTurn&) = delete;
@@ -38,9 +37,8 @@ private:
 
 }  // namespace
 
-TKX_RS::TKX_RS(TMenuItem* menuParent, TMenuItem* popupParent, platform::SerialPorts& ports,
-               platform::Clock& clock)
-    : TKX_RS_Base(menuParent, popupParent, ports), clock_(clock) {
+TKX_RS::TKX_RS(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context)
+    : TKX_RS_Base(menuParent, popupParent, context), clock_(context.clock) {
     BaudRate = 115200;
     ByteSize = 8;
     Parity = 0;
@@ -102,7 +100,7 @@ void TKX_RS::Command(std::uint8_t addr, std::uint8_t func) {
 }
 
 int TKX_RS::ReadAddress() {
-    if (LineMode != 0 && !ui::AskYesNo(texts::OnlyOneDevice)) return -1;
+    if (LineMode != 0 && !Ui().AskYesNo(texts::OnlyOneDevice)) return -1;
     BeginFrame();
     PutByte(0);
     if (!ShortHeader) {
@@ -178,7 +176,7 @@ Millis TKX_RS::TransmissionAllowance(std::uint32_t baudRate, std::int32_t txPos)
 
 std::size_t TKX_RS::ReadUntil(std::uint8_t* buffer, std::size_t maxCount, Millis deadline) {
     for (;;) {
-        ui::ProcessMessages();
+        Ui().ProcessMessages();
         const Millis start = clock_.Now();
         const Millis wait = std::clamp(deadline - start, Millis::zero(), PumpInterval);
         if (Handle) {
@@ -200,7 +198,7 @@ void TKX_RS::Pause(Millis duration) {
     // Counted in the sleeps themselves, not on the whole-millisecond clock, whose
     // truncated start could make the pause up to a millisecond short.
     for (Millis left = duration;; ) {
-        ui::ProcessMessages();
+        Ui().ProcessMessages();
         if (left <= Millis::zero()) return;
         const Millis slice = std::min(left, PumpInterval);
         clock_.Sleep(slice);

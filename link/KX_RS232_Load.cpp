@@ -21,7 +21,6 @@
 #include "link/RangeError.h"
 #include "link/Rounding.h"
 #include "platform/Process.h"
-#include "ui/SysUtils.h"
 #include "ui/UserInterface.h"
 
 namespace kx::link {
@@ -176,11 +175,11 @@ void LoadProcedure::Run(Image image, bool checkIdentity, std::uint16_t expectedI
     Identity identity;
     const Geometry* geometry = Identify(checkIdentity, expectedId, expectedRevision, identity);
     if (geometry == nullptr) {
-        ui::ShowError(loadTexts::WrongController);
+        link_.Ui().ShowError(loadTexts::WrongController);
         return;
     }
     if (image.size() > geometry->maxImageSize) {
-        ui::ShowError(loadTexts::TooLong);
+        link_.Ui().ShowError(loadTexts::TooLong);
         return;
     }
     window_.SetLabel(loadTexts::Clearing);
@@ -201,7 +200,7 @@ bool LoadProcedure::Wake() {
         } catch (const std::exception&) {
             // Not awake yet (or not switched on): ask again.
         }
-        ui::ProcessMessages();
+        link_.Ui().ProcessMessages();
         if (window_.Cancelled()) return false;
     }
 }
@@ -227,7 +226,7 @@ bool LoadProcedure::Prepare(Image& image, const Identity& identity) {
         try {
             link_.Command(variant_.address, fnErase);
         } catch (const std::exception& e) {
-            ui::ShowError(e.what());
+            link_.Ui().ShowError(e.what());
             return false;
         }
     }
@@ -251,7 +250,7 @@ bool LoadProcedure::SendPages(const Image& image, const Geometry& geometry) {
         try {
             SendPage(page, p, geometry);
         } catch (const std::exception& e) {
-            ui::ShowError(e.what());
+            link_.Ui().ShowError(e.what());
             return false;
         }
         window_.SetProgress(GaugePercent(p, n));
@@ -286,11 +285,11 @@ void LoadProcedure::Finish() {
         link_.Command(variant_.address, fnFinish);
     } catch (const std::exception& e) {
         if (variant_.reportsFinishFailure) {
-            ui::ShowError(e.what());
+            link_.Ui().ShowError(e.what());
             return;
         }
     }
-    ui::ShowInfo(loadTexts::Done);
+    link_.Ui().ShowInfo(loadTexts::Done);
 }
 
 struct Arguments {
@@ -310,7 +309,7 @@ std::optional<Image> TakeImage(TKX_RS& link, const Variant& variant, const std::
         std::error_code ec;
         if (!std::filesystem::exists(platform::PathFromUtf8(fileName), ec)) {
             if (variant.restoresRateBeforeWindow) link.SetBaudRate(savedRate);
-            ui::ShowError(FileMissingText(fileName));
+            link.Ui().ShowError(FileMissingText(fileName));
             return std::nullopt;
         }
         return ReadWholeFile(fileName);
@@ -323,7 +322,7 @@ std::optional<Image> TakeImage(TKX_RS& link, const Variant& variant, const std::
 // The procedure inside its progress window; the image copy and the window are gone
 // before this returns or throws.
 void RunInWindow(TKX_RS& link, const Variant& variant, const Arguments& args, Image image) {
-    const std::unique_ptr<ui::ProgressWindow> window = ui::CurrentUserInterface().CreateProgress();
+    const std::unique_ptr<ui::ProgressWindow> window = link.Ui().CreateProgress();
     window->ShowCancelButton();
     window->SetGaugeVisible(false);
     window->SetLabel(link.LineMode == 2 ? loadTexts::WaitOnly : loadTexts::Wait);
@@ -338,7 +337,7 @@ void RunLoad(TKX_RS& link, const Variant& variant, const Arguments& args) {
     link.SetBaudRate(args.baudRate);
     if (args.verifyRate && link.BaudRate != args.baudRate) {
         link.SetBaudRate(savedRate);
-        ui::ShowError(texts::RateRefused);
+        link.Ui().ShowError(texts::RateRefused);
         return;
     }
     if (args.fileName.empty()) return;

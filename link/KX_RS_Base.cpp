@@ -7,7 +7,6 @@
 
 #include "app/KXIniFile.h"
 #include "link/LinkError.h"
-#include "ui/SysUtils.h"
 
 namespace kx::link {
 namespace {
@@ -38,8 +37,8 @@ std::optional<std::int32_t> ParseDecimal(const std::string& text) {
 
 }  // namespace
 
-TKX_RS_Base::TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, platform::SerialPorts& ports)
-    : TKXBaseInterface(menuParent, popupParent), ports_(ports) {
+TKX_RS_Base::TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context)
+    : TKXBaseInterface(menuParent, popupParent), context_(context), ports_(context.ports) {
     if (ScanPorts() > 0) {
         PortNumber = FirstFreePort();
         BaudRate = 115200;
@@ -48,7 +47,7 @@ TKX_RS_Base::TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, platform
         StopBits = 2;
         SettingsSection = "RS232Base";
     } else {
-        ui::ShowError(texts::NoFreePort);
+        Ui().ShowError(texts::NoFreePort);
     }
 }
 
@@ -82,7 +81,7 @@ void TKX_RS_Base::OpenPort(std::int32_t number) {
     // Numbers beyond the table are treated like a port the last scan did not find.
     PortNumber = number <= MaxPorts && FreePorts[static_cast<std::size_t>(number)] ? number : FirstFreePort();
     if (PortNumber == 0) {
-        ui::ShowError(texts::NoFreePort);
+        Ui().ShowError(texts::NoFreePort);
         return;
     }
     OpenAndConfigure(PortNames[static_cast<std::size_t>(PortNumber)]);
@@ -169,7 +168,7 @@ void TKX_RS_Base::OpenSlotOrFirstFree(std::int32_t number) {
     if (number < 1 || number > MaxPorts || !FreePorts[static_cast<std::size_t>(number)]) number = FirstFreePort();
     if (number == 0) {
         PortNumber = 0;
-        ui::ShowError(texts::NoFreePort);
+        Ui().ShowError(texts::NoFreePort);
         return;
     }
     OpenPort(number);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "link/KX_BI.h"
+#include "link/LinkContext.h"
 #include "platform/SerialPort.h"
 
 namespace kx::link {
@@ -17,8 +18,7 @@ public:
     static constexpr int MaxPorts = platform::SerialPorts::MaxPorts;
     static constexpr std::uint32_t QueueSize = 1048576;
 
-    TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent,
-                platform::SerialPorts& ports = platform::SystemSerialPorts());
+    TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context = {});
     ~TKX_RS_Base() override;
 
     // FreePorts[n] for n in 1..32 (index 0 unused); the names behind each slot as of the
@@ -60,7 +60,12 @@ public:
     virtual void SelectPort();
     virtual void SelectBaudRate();
 
+    // The user this link reports to and lets window messages run for.
+    ui::UserInterface& Ui() const { return context_.ui; }
+    const LinkContext& Context() const { return context_; }
+
 protected:
+    const LinkContext context_;
     platform::SerialPorts& ports_;
 
 private:

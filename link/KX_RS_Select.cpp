@@ -8,7 +8,6 @@
 #include "link/KX_RS_Base.h"
 #include "link/LinkError.h"
 #include "ui/PassW.h"
-#include "ui/SysUtils.h"
 #include "ui/UserInterface.h"
 
 namespace kx::link {
@@ -21,10 +20,10 @@ constexpr double MaxDialogRate = 921600;
 }  // namespace
 
 void TKX_RS_Base::SelectPort() {
-    if (!ui::CheckAccess()) return;
+    if (!ui::CheckAccess(Ui())) return;
     ClosePort();
     if (ScanPorts() == 0) {
-        ui::ShowError(texts::NoFreePort);
+        Ui().ShowError(texts::NoFreePort);
         return;
     }
     std::vector<std::string> entries;
@@ -36,7 +35,7 @@ void TKX_RS_Base::SelectPort() {
         entries.push_back(PortNames[static_cast<std::size_t>(n)]);
         slots.push_back(n);
     }
-    const std::optional<std::string> chosen = ui::CurrentUserInterface().ChoosePort(entries, selected);
+    const std::optional<std::string> chosen = Ui().ChoosePort(entries, selected);
     // OK with no entry selected is taken like Cancel: the current port stays.
     if (chosen) {
         for (std::size_t i = 0; i < entries.size(); ++i)
@@ -47,8 +46,8 @@ void TKX_RS_Base::SelectPort() {
 }
 
 void TKX_RS_Base::SelectBaudRate() {
-    if (!ui::CheckAccess()) return;
-    const std::optional<double> value = ui::CurrentUserInterface().ChooseBaudRate(BaudRate);
+    if (!ui::CheckAccess(Ui())) return;
+    const std::optional<double> value = Ui().ChooseBaudRate(BaudRate);
     if (!value) return;
     // The dialog holds its field within its bounds; text that is no number reads as the minimum.
     const double bounded = std::isnan(*value) ? MinDialogRate : std::clamp(*value, MinDialogRate, MaxDialogRate);
@@ -57,7 +56,7 @@ void TKX_RS_Base::SelectBaudRate() {
     SetBaudRate(requested);
     if (BaudRate != requested) {
         SetBaudRate(old);
-        ui::ShowError(texts::RateRefused);
+        Ui().ShowError(texts::RateRefused);
     }
 }
 

@@ -14,9 +14,6 @@ FUZZ_FLAGS := -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,u
 FUZZ_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Per input: at most 10 s, 1 GiB; a single input may not be longer than 64 KiB.
 FUZZ_ARGS := -timeout=10 -rss_limit_mb=1024 -max_len=65536 -print_final_stats=1
-# The link raises itself to real-time priority around RS485 transmissions; a fuzzer doing
-# that millions of times would crowd out everything else, so it runs without the right to.
-FUZZ_RUN := $(if $(filter 0,$(shell id -u)),setpriv --bounding-set=-sys_nice --inh-caps=-sys_nice)
 
 .PHONY: fuzz fuzz-build
 
@@ -28,7 +25,7 @@ fuzz-build: deps
 # $(1): harness, $(2): seconds
 define fuzz_run
 	mkdir -p $(FUZZ_BUILD)/corpus/$(1) $(FUZZ_BUILD)/artifacts
-	env $(FUZZ_ENV) $(FUZZ_RUN) $(FUZZ_BUILD)/fuzz/$(1) $(FUZZ_ARGS) -max_total_time=$(2) \
+	env $(FUZZ_ENV) $(FUZZ_BUILD)/fuzz/$(1) $(FUZZ_ARGS) -max_total_time=$(2) \
 	  -artifact_prefix=$(FUZZ_BUILD)/artifacts/$(1)- $(FUZZ_BUILD)/corpus/$(1) fuzz/corpus/$(1)
 
 endef

@@ -1,7 +1,5 @@
 #include "ui/PassW.h"
 
-#include "ui/SysUtils.h"
-#include "ui/UserInterface.h"
 
 namespace kx::ui {
 namespace {
@@ -12,20 +10,20 @@ constexpr const char* WrongPassword = "Неверный пароль!";
 
 }  // namespace
 
-bool AccessGranted = false;
+std::atomic<bool> AccessGranted{false};
 
-bool AskPassword(const std::string& prompt, const std::string& password) {
-    const std::string entry = CurrentUserInterface().EnterPassword(prompt).value_or("");
+bool AskPassword(UserInterface& ui, const std::string& prompt, const std::string& password) {
+    const std::string entry = ui.EnterPassword(prompt).value_or("");
     return entry == password;
 }
 
-bool CheckAccess() {
+bool CheckAccess(UserInterface& ui) {
     if (AccessGranted) return true;
-    if (AskPassword(PasswordPrompt, AccessPassword)) {
+    if (AskPassword(ui, PasswordPrompt, AccessPassword)) {
         AccessGranted = true;
         return true;
     }
-    ShowError(WrongPassword);
+    ui.ShowError(WrongPassword);
     return false;
 }
 

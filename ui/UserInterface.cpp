@@ -12,9 +12,7 @@ public:
     bool Cancelled() const override { return true; }
 };
 
-// Used until a front end installs its own: shows nothing, declines every question and
-// cancels every dialog and progress window, so nothing can run unattended by accident.
-class SilentUserInterface final : public UserInterface {
+class Silent final : public UserInterface {
 public:
     void ShowError(const std::string&) override {}
     void ShowInfo(const std::string&) override {}
@@ -24,17 +22,14 @@ public:
     std::optional<std::string> ChoosePort(const std::vector<std::string>&, int) override { return std::nullopt; }
     std::optional<double> ChooseBaudRate(std::uint32_t) override { return std::nullopt; }
     std::optional<std::string> EnterPassword(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFile(const std::string&, const std::string&) override { return std::nullopt; }
 };
-
-UserInterface* installed = nullptr;
 
 }  // namespace
 
-void SetUserInterface(UserInterface* ui) { installed = ui; }
-
-UserInterface& CurrentUserInterface() {
-    static SilentUserInterface silent;
-    return installed != nullptr ? *installed : silent;
+UserInterface& SilentUserInterface() {
+    static Silent silent;
+    return silent;
 }
 
 }  // namespace kx::ui

@@ -50,11 +50,13 @@ public:
     virtual std::optional<double> ChooseBaudRate(std::uint32_t current) = 0;
     // The password dialog with `prompt`; the text typed on OK, nullopt on Cancel.
     virtual std::optional<std::string> EnterPassword(const std::string& prompt) = 0;
+    // The open-file dialog: `filter` as "Description|pattern" pairs joined by "|",
+    // starting in `initialDir`; the chosen existing file's full path, nullopt on Cancel.
+    virtual std::optional<std::string> ChooseFile(const std::string& filter, const std::string& initialDir) = 0;
 };
 
-// The interface the front end installed; a silent one (answers No, cancels every dialog,
-// shows nothing) when none is installed. Not owned.
-void SetUserInterface(UserInterface* ui);
-UserInterface& CurrentUserInterface();
+// An interface that shows nothing, declines every question and cancels every dialog and
+// progress window, so nothing runs unattended by accident. Stateless; shared.
+UserInterface& SilentUserInterface();
 
 }  // namespace kx::ui

@@ -44,7 +44,10 @@ struct Rig {
         ::setenv("KXBOOT_SETTINGS", settings.c_str(), 1);
     }
     TMainForm::LinkFactory Factory() {
-        return [this] { return std::make_unique<kx::link::TKX_RS>(nullptr, nullptr, ports, clock); };
+        return [this](kx::ui::UserInterface& ui) {
+            return std::make_unique<kx::link::TKX_RS>(nullptr, nullptr,
+                                                      kx::link::LinkContext{.ui = ui, .ports = ports, .clock = clock});
+        };
     }
     kx::app::TKXIniFile Ini() const { return kx::app::TKXIniFile(settings); }
     QString Write(const char* name, const QByteArray& content) const {
@@ -98,7 +101,7 @@ private slots:
 
 private:
     QTemporaryDir runtime_;
-    kx::gui::InstalledQtUserInterface ui_;
+    kx::gui::QtUserInterface ui_;
 };
 
 void MainFormTest::initTestCase() {
@@ -108,7 +111,7 @@ void MainFormTest::initTestCase() {
 
 void MainFormTest::formHasItsComponentsAndFixedBorder() {
     Rig rig;
-    TMainForm form(rig.Factory());
+    TMainForm form(ui_, rig.Factory());
     QCOMPARE(form.windowTitle(), QString("BootLoader for PIC24/PIC33"));
     QCOMPARE(form.size(), QSize(361, 251));
     QCOMPARE(form.minimumSize(), form.maximumSize());
@@ -141,7 +144,7 @@ void MainFormTest::firstStartCreatesSettingsAndClosingWritesThem() {
     Rig rig;
     ModalDriver driver;
     {
-        TMainForm form(rig.Factory());
+        TMainForm form(ui_, rig.Factory());
         form.show();
         QVERIFY(QFile::exists(QString::fromStdString(rig.settings)));
         QCOMPARE(form.windowTitle(), QString("BootLoader for PIC33E"));
@@ -190,7 +193,7 @@ void MainFormTest::placementRules() {
                                                   : Qt::WindowNoState;
     Rig rig;
     rig.Write("kxboot.ini", "[MainWindow]\n" + stored);
-    TMainForm form(rig.Factory());
+    TMainForm form(ui_, rig.Factory());
     form.move(-1, -1);
     form.RestorePlacement(rig.Ini());
     if (restoredAt == QPoint(-1, -1)) QVERIFY(form.frameGeometry().topLeft() != QPoint(10, 20));
@@ -198,7 +201,7 @@ void MainFormTest::placementRules() {
     QCOMPARE(form.size(), QSize(361, 251));
     QCOMPARE(form.windowState(), expected);
 
-    TMainForm shown(rig.Factory());
+    TMainForm shown(ui_, rig.Factory());
     shown.show();
     QCOMPARE(shown.windowState(), expected);
     if (state != 2) QVERIFY2(Centred(shown), "the window must always open centred");
@@ -210,7 +213,7 @@ void MainFormTest::chosenImageSurvivesRestartAndCancelKeepsIt() {
     const QString image = rig.Write("device.rom", QByteArray(3075, '\0'));
     ModalDriver driver;
     {
-        TMainForm form(rig.Factory());
+        TMainForm form(ui_, rig.Factory());
         form.show();
         QString startFolder;
         driver.steps.push_back([&](QWidget* modal) {
@@ -229,7 +232,7 @@ void MainFormTest::chosenImageSurvivesRestartAndCancelKeepsIt() {
         QVERIFY(form.close());
     }
     {
-        TMainForm form(rig.Factory());
+        TMainForm form(ui_, rig.Factory());
         form.show();
         QCOMPARE(form.lFN->text(), image);
         driver.steps.push_back([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
@@ -244,7 +247,7 @@ void MainFormTest::chosenImageSurvivesRestartAndCancelKeepsIt() {
 void MainFormTest::portDialogListsFreePortsWithoutPasswordAndSwitches() {
     Rig rig;
     ModalDriver driver;
-    TMainForm form(rig.Factory());
+    TMainForm form(ui_, rig.Factory());
     form.show();
     QStringList listed;
     QString selected;
@@ -271,7 +274,7 @@ void MainFormTest::refusedBaudRateIsUndone() {
     Rig rig;
     rig.line->refusedRates = {57600};
     ModalDriver driver;
-    TMainForm form(rig.Factory());
+    TMainForm form(ui_, rig.Factory());
     form.show();
     const auto type = [&driver](const char* rate) {
         driver.steps.push_back([rate](QWidget* modal) {
@@ -318,7 +321,7 @@ void MainFormTest::passwordGate() {
         if (ok) dialog->OKBtn->click();
         else QTest::keyClick(dialog, Qt::Key_Escape);
     });
-    QCOMPARE(kx::ui::CheckAccess(), granted);
+    QCOMPARE(kx::ui::CheckAccess(ui_), granted);
     QCOMPARE(kx::ui::AccessGranted, granted);
     QCOMPARE(prompt, QString("Данная команда будет выполняться только после ввода пароля!"));
     QCOMPARE(driver.boxes, granted ? QStringList() : QStringList{"Error|Неверный пароль!"});
@@ -327,7 +330,7 @@ void MainFormTest::passwordGate() {
 void MainFormTest::passwordIsAskedOncePerRun() {
     Rig rig;
     ModalDriver driver;
-    TMainForm form(rig.Factory());
+    TMainForm form(ui_, rig.Factory());
     form.show();  // grants access, as the program does at start-up
     kx::ui::AccessGranted = false;
     driver.steps.push_back([](QWidget* modal) {  // a wrong entry: nothing is selected
@@ -360,7 +363,7 @@ void MainFormTest::sessionDisablesButtonsAndCancelArrivesThroughPumpedMessages()
         if (++writes > 3000) throw std::runtime_error("the cancel never reached the session");
     };
     ModalDriver driver;
-    TMainForm form(rig.Factory());
+    TMainForm form(ui_, rig.Factory());
     form.show();
 
     bool sawSession = false;
@@ -394,7 +397,7 @@ void MainFormTest::unreadableImageGoesToTheGeneralErrorReport() {
     QVERIFY(QDir(rig.dir.path()).mkdir("folder.rom"));  // exists, but cannot be read as a file
     rig.Write("kxboot.ini", "[Common]\nFN=" + rig.dir.filePath("folder.rom").toUtf8() + "\n");
     ModalDriver driver;
-    TMainForm form(rig.Factory());
+    TMainForm form(ui_, rig.Factory());
     form.show();
     form.bLoad->click();
     QCOMPARE(driver.boxes.size(), 1);
@@ -410,7 +413,7 @@ void MainFormTest::unusableSettingsAreReportedAndNeverTrapTheUser() {
     const std::string unusable = (notAFolder + "/kxboot.ini").toStdString();
     ::setenv("KXBOOT_SETTINGS", unusable.c_str(), 1);
     ModalDriver driver;
-    TMainForm form(rig.Factory());
+    TMainForm form(ui_, rig.Factory());
     form.show();  // reported by the general error report; the window still opens
     QVERIFY(form.isVisible());
     QCOMPARE(driver.boxes.size(), 1);

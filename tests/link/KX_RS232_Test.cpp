@@ -32,7 +32,7 @@ TEST_F(LinkTest, ConstructorSetsTheProtocolDefaults) {
 TEST_F(LinkTest, MenuParentGetsThePortCommand) {
     link::TMenuItem menu;
     link->ClosePort();  // so that the second link finds COM1 free
-    TKX_RS withMenu(&menu, nullptr, ports, clock);
+    TKX_RS withMenu(&menu, nullptr, {.ui = ui, .ports = ports, .clock = clock});
     ASSERT_EQ(menu.Items().size(), 1u);
     EXPECT_EQ(menu.Items()[0]->Caption, "RS232");
     ASSERT_EQ(withMenu.MenuItem->Items().size(), 1u);
@@ -273,6 +273,10 @@ TEST_F(LinkTest, EchoFailuresAreIgnoredAndRtsDropsAnyway) {
     EXPECT_EQ(line->Count("RTS+"), 3u);
     EXPECT_EQ(line->Count("RTS-"), 3u);
     EXPECT_EQ(line->events.back(), "RTS-");
+    // The priority the link was given went up and back down around every transmission.
+    EXPECT_EQ(priority.raises, 4);
+    EXPECT_EQ(priority.restores, 4);
+    EXPECT_EQ(priority.raised, 0);
 }
 
 TEST_F(LinkTest, MessagesRunAtLeastEveryPumpIntervalWhileWaitingAndPausing) {
@@ -373,7 +377,7 @@ TEST(LinkPause, LastsTheFullDurationWhenTheClockShowsOnlyWholeMilliseconds) {
     TruncatingClock clock;
     kx::test::FakeClock portClock;
     kx::test::FakeSerialPorts ports{portClock};
-    kx::link::TKX_RS link(nullptr, nullptr, ports, clock);
+    kx::link::TKX_RS link(nullptr, nullptr, {.ports = ports, .clock = clock});
     for (const int ms : {20, 50}) {
         const auto start = clock.now;
         link.Pause(kx::platform::Millis{ms});

@@ -26,7 +26,7 @@ protected:
     void AddPorts(int count, std::set<int> taken = {}) {
         for (int n = 1; n <= count; ++n) ports.Add("/dev/ttyS" + std::to_string(n - 1), taken.count(n) == 0);
     }
-    std::unique_ptr<TKX_RS_Base> Make() { return std::make_unique<TKX_RS_Base>(nullptr, nullptr, ports); }
+    std::unique_ptr<TKX_RS_Base> Make() { return std::make_unique<TKX_RS_Base>(nullptr, nullptr, link::LinkContext{.ui = ui, .ports = ports}); }
     std::shared_ptr<FakeLine> Slot(int n) { return ports.Line("/dev/ttyS" + std::to_string(n - 1)); }
 
     FakeClock clock;
@@ -205,7 +205,7 @@ TEST_F(SettingsTest, StoredPortIsOpenedOrReplacedByTheLowestFreeOne) {
         FakeSerialPorts machine(clock);
         for (int n = 1; n <= 3; ++n) machine.Add("/dev/ttyS" + std::to_string(n - 1), n != 1);
         machine.storesNumber = c.numbers;
-        TKX_RS_Base port(nullptr, nullptr, machine);
+        TKX_RS_Base port(nullptr, nullptr, {.ui = ui, .ports = machine});
         port.SettingsSection = "RS232";
         app::TKXIniFile ini = Ini(c.stored ? std::string("[RS232]\nPort=") + c.stored + "\n" : "[Other]\nPort=3\n");
         port.LoadSettings(ini);

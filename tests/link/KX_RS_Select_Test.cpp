@@ -19,7 +19,7 @@ protected:
     SelectTest() {
         for (int n = 1; n <= 4; ++n) ports.Add("COM" + std::to_string(n), n != 2);
         ports.storesNumber = true;
-        port = std::make_unique<TKX_RS_Base>(nullptr, nullptr, ports);
+        port = std::make_unique<TKX_RS_Base>(nullptr, nullptr, link::LinkContext{.ui = ui, .ports = ports});
         port->OpenPort(3);
         ui::AccessGranted = true;
     }

@@ -9,6 +9,7 @@
 
 #include "link/KX_RS232.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/FakePriority.h"
 #include "tests/support/FakeSerial.h"
 #include "tests/support/ScriptedUi.h"
 
@@ -29,7 +30,8 @@ class LinkTest : public ::testing::Test {
 protected:
     LinkTest() {
         line = ports.Add("COM1");
-        link = std::make_unique<link::TKX_RS>(nullptr, nullptr, ports, clock);
+        link = std::make_unique<link::TKX_RS>(
+            nullptr, nullptr, link::LinkContext{.ui = ui, .ports = ports, .clock = clock, .priority = priority});
         link->OpenPort(1);
         line->events.clear();
     }
@@ -63,6 +65,7 @@ protected:
     FakeClock clock;
     FakeSerialPorts ports{clock};
     ScriptedUi ui;
+    FakePriority priority;
     std::shared_ptr<FakeLine> line;
     std::unique_ptr<link::TKX_RS> link;
 };

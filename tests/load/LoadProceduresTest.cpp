@@ -10,6 +10,7 @@
 #include "link/RangeError.h"
 #include "tests/app/TempDir.h"
 #include "tests/load/FakeBootLoader.h"
+#include "tests/support/FakePriority.h"
 #include "tests/support/ScriptedUi.h"
 
 namespace kx::test {
@@ -64,8 +65,9 @@ protected:
     FakeClock clock;
     FakeSerialPorts ports{clock};
     std::shared_ptr<FakeLine> line = ports.Add("ttyFAKE0");
-    link::TKX_RS link{nullptr, nullptr, ports, clock};
     ScriptedUi ui;
+    FakePriority priority;
+    link::TKX_RS link{nullptr, nullptr, {.ui = ui, .ports = ports, .clock = clock, .priority = priority}};
     FakeBootLoader device{line, link};
     TempDir dir;
     Bytes image;

@@ -10,6 +10,7 @@
 #include "tests/app/TempDir.h"
 #include "tests/session/FakeBootLoader.h"
 #include "tests/support/FakeSerial.h"
+#include "tests/support/FakePriority.h"
 #include "tests/support/ScriptedUi.h"
 
 namespace kx::test {
@@ -70,7 +71,8 @@ protected:
     FakeSerialPorts ports{clock};
     std::shared_ptr<FakeLine> line = ports.Add("/dev/ttyBOOT");
     ScriptedUi ui;
-    link::TKX_RS link{nullptr, nullptr, ports, clock};
+    FakePriority priority;
+    link::TKX_RS link{nullptr, nullptr, {.ui = ui, .ports = ports, .clock = clock, .priority = priority}};
     FakeBootLoader device{*line, link.AnswerTimeout};
     TempDir dir;
     app::HeadBytes head{};

@@ -21,9 +21,6 @@ void ScriptedProgress::PagesDone(int done, int total, std::size_t) {
     owner_.events.push_back("pages:" + std::to_string(done) + "/" + std::to_string(total));
 }
 
-ScriptedUi::ScriptedUi() { ui::SetUserInterface(this); }
-ScriptedUi::~ScriptedUi() { ui::SetUserInterface(nullptr); }
-
 void ScriptedUi::ShowError(const std::string& message) { events.push_back("error:" + message); }
 void ScriptedUi::ShowInfo(const std::string& message) { events.push_back("info:" + message); }
 
@@ -72,6 +69,13 @@ std::optional<double> ScriptedUi::ChooseBaudRate(std::uint32_t current) {
 std::optional<std::string> ScriptedUi::EnterPassword(const std::string& prompt) {
     events.push_back("password:" + prompt);
     return Take(passwordAnswers);
+}
+
+std::optional<std::string> ScriptedUi::ChooseFile(const std::string& filter, const std::string& initialDir) {
+    events.push_back("file-dialog");
+    lastFileFilter = filter;
+    lastFileDir = initialDir;
+    return Take(fileAnswers);
 }
 
 static std::vector<std::string> WithPrefix(const std::vector<std::string>& events, const std::string& prefix) {

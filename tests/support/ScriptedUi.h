@@ -34,10 +34,6 @@ private:
 
 class ScriptedUi final : public ui::UserInterface {
 public:
-    // Installs itself as the current user interface for its lifetime.
-    ScriptedUi();
-    ~ScriptedUi() override;
-
     void ShowError(const std::string& message) override;
     void ShowInfo(const std::string& message) override;
     bool AskYesNo(const std::string& message) override;
@@ -46,10 +42,11 @@ public:
     std::optional<std::string> ChoosePort(const std::vector<std::string>& entries, int selected) override;
     std::optional<double> ChooseBaudRate(std::uint32_t current) override;
     std::optional<std::string> EnterPassword(const std::string& prompt) override;
+    std::optional<std::string> ChooseFile(const std::string& filter, const std::string& initialDir) override;
 
     // What happened, in order: "error:<text>", "info:<text>", "ask:<text>",
     // "progress:create", "progress:destroy", "label:<text>", "gauge:shown", "gauge:hidden",
-    // "progress:<n>", "cancel-button", "port-dialog", "baud-dialog", "password:<prompt>".
+    // "progress:<n>", "cancel-button", "port-dialog", "baud-dialog", "password:<prompt>", "file-dialog".
     std::vector<std::string> events;
     std::vector<std::string> Errors() const;
     std::vector<std::string> Infos() const;
@@ -60,11 +57,14 @@ public:
     std::deque<std::optional<std::string>> portAnswers;
     std::deque<std::optional<double>> baudAnswers;
     std::deque<std::optional<std::string>> passwordAnswers;
+    std::deque<std::optional<std::string>> fileAnswers;
 
     // The entries and selection the last port dialog was shown with; the last baud start.
     std::vector<std::string> lastPortEntries;
     int lastPortSelected = -2;
     std::uint32_t lastBaudShown = 0;
+    std::string lastFileFilter;
+    std::string lastFileDir;
 
     // Called at every ProcessMessages with the number of calls so far (1-based); the
     // test uses it to press cancel at a chosen moment, for instance.

@@ -20,16 +20,16 @@ protected:
 
 TEST_F(Gate, OneCorrectEntryOpensTheGateForTheRestOfTheRun) {
     ui.passwordAnswers = {std::string("QOX")};
-    EXPECT_TRUE(CheckAccess());
+    EXPECT_TRUE(CheckAccess(ui));
     EXPECT_TRUE(AccessGranted);
-    EXPECT_TRUE(CheckAccess());
-    EXPECT_TRUE(CheckAccess());
+    EXPECT_TRUE(CheckAccess(ui));
+    EXPECT_TRUE(CheckAccess(ui));
     EXPECT_EQ(ui.events, std::vector<std::string>{Prompt});
 }
 
 TEST_F(Gate, AGrantedRunNeverAsks) {
     AccessGranted = true;
-    EXPECT_TRUE(CheckAccess());
+    EXPECT_TRUE(CheckAccess(ui));
     EXPECT_TRUE(ui.events.empty());
 }
 
@@ -41,20 +41,20 @@ TEST_F(Gate, EveryEntryButTheExactPasswordIsRefused) {
     for (const auto& entry : entries) {
         ui.events.clear();
         ui.passwordAnswers = {entry};
-        EXPECT_FALSE(CheckAccess()) << entry.value_or("<cancel>");
+        EXPECT_FALSE(CheckAccess(ui)) << entry.value_or("<cancel>");
         EXPECT_FALSE(AccessGranted);
         EXPECT_EQ(ui.events, (std::vector<std::string>{Prompt, "error:" + Refused}))
             << entry.value_or("<cancel>");
     }
     ui.passwordAnswers = {std::string("QOX")};
-    EXPECT_TRUE(CheckAccess());
+    EXPECT_TRUE(CheckAccess(ui));
 }
 
 TEST_F(Gate, AskPasswordShowsTheCallersPromptAndComparesExactly) {
     ui.passwordAnswers = {std::string("abc"), std::string("ABC"), std::nullopt};
-    EXPECT_TRUE(AskPassword("Prompt?", "abc"));
-    EXPECT_FALSE(AskPassword("Prompt?", "abc"));
-    EXPECT_TRUE(AskPassword("Empty", ""));  // a cancelled dialog is an empty entry
+    EXPECT_TRUE(AskPassword(ui, "Prompt?", "abc"));
+    EXPECT_FALSE(AskPassword(ui, "Prompt?", "abc"));
+    EXPECT_TRUE(AskPassword(ui, "Empty", ""));  // a cancelled dialog is an empty entry
     EXPECT_EQ(ui.events, (std::vector<std::string>{"password:Prompt?", "password:Prompt?", "password:Empty"}));
     EXPECT_FALSE(AccessGranted);
 }

@@ -6,9 +6,12 @@
 
 #include <cerrno>
 
-#include "ui/SysUtils.h"
+#include <future>
+#include <thread>
 
-namespace kx::ui {
+#include "platform/Priority.h"
+
+namespace kx::platform {
 namespace {
 
 struct Priority {
@@ -31,9 +34,9 @@ struct Priority {
 // Whatever the process is allowed, restore gives back exactly what it had before.
 TEST(Priority, RestoreAfterRaiseGivesBackTheEarlierPriority) {
     const Priority before = Priority::Now();
-    RaisePriority();
+    SystemPriority().RaisePriority();
     const Priority raised = Priority::Now();
-    RestorePriority();
+    SystemPriority().RestorePriority();
     const Priority after = Priority::Now();
     EXPECT_EQ(after.policy, before.policy);
     EXPECT_EQ(after.threadPriority, before.threadPriority);
@@ -46,5 +49,33 @@ TEST(Priority, RestoreAfterRaiseGivesBackTheEarlierPriority) {
     }
 }
 
+// Two links transmitting at once in two threads: each thread's raise and restore are its
+// own, and one finishing never restores the other.
+TEST(Priority, ThreadsRaiseAndRestoreIndependently) {
+    const Priority before = Priority::Now();
+    std::promise<void> otherRaised, mainDone;
+    std::promise<Priority> otherWhileMainRestored, otherAfter;
+    std::thread other([&] {
+        SystemPriority().RaisePriority();
+        otherRaised.set_value();
+        mainDone.get_future().wait();
+        otherWhileMainRestored.set_value(Priority::Now());
+        SystemPriority().RestorePriority();
+        otherAfter.set_value(Priority::Now());
+    });
+    otherRaised.get_future().wait();
+    SystemPriority().RaisePriority();
+    const Priority raised = Priority::Now();
+    SystemPriority().RestorePriority();
+    EXPECT_EQ(Priority::Now(), before);
+    mainDone.set_value();
+    const Priority otherStill = otherWhileMainRestored.get_future().get();
+    const Priority otherBack = otherAfter.get_future().get();
+    other.join();
+    // The other thread is still where its own raise put it: the same as ours was.
+    EXPECT_EQ(otherStill, raised);
+    EXPECT_EQ(otherBack, before);
+}
+
 }  // namespace
-}  // namespace kx::ui
+}  // namespace kx::platform

@@ -8,7 +8,6 @@
 #include <sstream>
 
 #include "platform/Process.h"
-#include "tests/support/ScriptedUi.h"
 #include "ui/UserInterface.h"
 
 namespace kx::ui {
@@ -67,26 +66,13 @@ TEST_F(Environment, TheCurrentDirectoryBecomesTheProgramsFolder) {
 // Without a front end nothing may run unattended: questions answer No, dialogs cancel and
 // progress windows are cancelled from the start.
 TEST(UserInterface, TheSilentDefaultDeclinesEverything) {
-    UserInterface& silent = CurrentUserInterface();
-    EXPECT_FALSE(AskYesNo("?"));
+    UserInterface& silent = SilentUserInterface();
+    EXPECT_FALSE(silent.AskYesNo("?"));
     EXPECT_FALSE(silent.EnterPassword("?").has_value());
     EXPECT_FALSE(silent.ChoosePort({"a"}, 0).has_value());
     EXPECT_FALSE(silent.ChooseBaudRate(19200).has_value());
+    EXPECT_FALSE(silent.ChooseFile("*.rom|*.rom", ".").has_value());
     EXPECT_TRUE(silent.CreateProgress()->Cancelled());
-}
-
-TEST(UserInterface, HelpersReachTheInstalledInterfaceAndStopWhenItGoes) {
-    {
-        test::ScriptedUi ui;
-        ui.yesNoAnswers = {true};
-        ShowError("e");
-        ShowInfo("i");
-        EXPECT_TRUE(AskYesNo("q"));
-        ProcessMessages();
-        EXPECT_EQ(ui.events, (std::vector<std::string>{"error:e", "info:i", "ask:q"}));
-        EXPECT_EQ(ui.processMessagesCalls, 1);
-    }
-    EXPECT_FALSE(AskYesNo("q"));  // the scripted interface is gone; the silent one answers
 }
 
 }  // namespace

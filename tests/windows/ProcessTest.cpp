@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <future>
 #include <random>
+#include <thread>
 
 #include "platform/Console.h"
 #include "platform/NamedLock.h"
@@ -54,24 +56,39 @@ private:
 };
 
 TEST_F(PriorityTest, RaiseThenRestoreReturnsToTheSavedValues) {
-    SavePriority();
-    RaiseToHighestPriority();
+    SystemPriority().RaisePriority();
     // Without administrator rights Windows grants the high class instead of real-time.
     const DWORD raised = GetPriorityClass(GetCurrentProcess());
     EXPECT_TRUE(raised == REALTIME_PRIORITY_CLASS || raised == HIGH_PRIORITY_CLASS) << raised;
     EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_TIME_CRITICAL);
 
-    RestoreSavedPriority();
+    SystemPriority().RestorePriority();
     EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
     EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_LOWEST);
 }
 
-TEST_F(PriorityTest, SecondRaiseBeforeRestoreSavesTheRaisedValues) {
-    // Calls do not nest: the latest save wins, as the helpers around transmissions expect.
-    ui::RaisePriority();
-    ui::RaisePriority();
-    ui::RestorePriority();
-    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_TIME_CRITICAL);
+// The class belongs to the process: it stays raised while any thread still transmits,
+// and goes back when the last one finishes.
+TEST_F(PriorityTest, TheClassIsRestoredWhenTheLastRaisedThreadRestores) {
+    std::promise<void> otherRaised, mainRestored, otherRestored;
+    std::thread other([&] {
+        SystemPriority().RaisePriority();
+        otherRaised.set_value();
+        mainRestored.get_future().wait();
+        SystemPriority().RestorePriority();
+        otherRestored.set_value();
+    });
+    otherRaised.get_future().wait();
+    SystemPriority().RaisePriority();
+    SystemPriority().RestorePriority();
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_LOWEST);
+    const DWORD whileOtherRaised = GetPriorityClass(GetCurrentProcess());
+    EXPECT_TRUE(whileOtherRaised == REALTIME_PRIORITY_CLASS || whileOtherRaised == HIGH_PRIORITY_CLASS)
+        << whileOtherRaised;
+    mainRestored.set_value();
+    otherRestored.get_future().wait();
+    other.join();
+    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
 }
 
 std::string UniqueName(const std::string& stem) {
