@@ -1,7 +1,7 @@
 #pragma once
 // One firmware load through the boot loader at address 249: wake it, check the chip's
 // identity and the image, send the pages, finish. Every outcome is reported through the
-// user interface; only a file that exists but cannot be read leaves as an exception.
+// link's user interface; only a file that exists but cannot be read leaves as an exception.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -9,16 +9,12 @@
 namespace kx::link {
 class TKX_RS;
 }
-namespace kx::ui {
-class UserInterface;
-}
 
 namespace kx::app {
 
 using HeadBytes = std::array<std::uint8_t, 6>;
 
 // `headBytes` receives the six bytes of the identity answer (the main window keeps them).
-void RunBootSession(link::TKX_RS& link, const std::string& imageFileName, HeadBytes& headBytes,
-                    ui::UserInterface& ui);
+void RunBootSession(link::TKX_RS& link, const std::string& imageFileName, HeadBytes& headBytes);
 
 }  // namespace kx::app

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/Texts.h"
+
 namespace kx::app {
 
 class FirmwareImage {
@@ -50,13 +52,5 @@ private:
     bool bodyLoaded_ = false;
 };
 
-namespace texts {
-inline constexpr const char* FileNotFound = "Файл не найден";
-inline constexpr const char* WrongController = "В устройстве неверный микроконтроллер.";
-inline constexpr const char* TypeMismatch = "Тип микроконтроллера не совпадает с версией ПО.";
-inline constexpr const char* VersionMismatch =
-    "Версии устройства и программного обеспечения не совпадают.";
-inline constexpr const char* TooLong = "Программа слишком длинна.";
-}  // namespace texts
 
 }  // namespace kx::app

@@ -6,15 +6,14 @@
 #include "app/BootSession.h"
 #include "app/FirmwareImage.h"
 #include "cli/LinkSetup.h"
+#include "link/BootLoaders.h"
 #include "link/LinkError.h"
+#include "link/LoadEngine.h"
 #include "platform/Process.h"
 #include "platform/SerialPort.h"
 
 namespace kx::cli {
 namespace {
-
-// The only identity the boot session accepts; `info` judges images against it.
-constexpr std::uint16_t SessionIdentity = 0x1D2D;
 
 std::unique_ptr<OpenedLink> OpenLinkFor(const Invocation& inv, ConsoleUi& ui) {
     std::optional<platform::Millis> wake;
@@ -38,14 +37,13 @@ Outcome RunLoad(const Invocation& inv, ConsoleUi& ui) {
     const auto opened = OpenLinkFor(inv, ui);
     if (!opened) return ui.Result();
     app::HeadBytes head{};
-    app::RunBootSession(opened->Link(), inv.image, head, ui);
+    app::RunBootSession(opened->Link(), inv.image, head);
     return ui.Result();
 }
 
 Outcome RunInfo(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
-    std::error_code ec;
-    if (!std::filesystem::exists(platform::PathFromUtf8(inv.image), ec)) {
-        ui.ShowError(app::texts::FileNotFound);
+    if (!link::ImageFileExists(inv.image)) {
+        ui.ShowError(texts::FileNotFound);
         return ui.Result();
     }
     const app::FirmwareImage image = app::FirmwareImage::Load(inv.image);
@@ -58,8 +56,8 @@ Outcome RunInfo(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
     } else {
         std::fprintf(out, "trailer: none\n");
     }
-    const auto refusal = image.Refusal(static_cast<std::uint8_t>(SessionIdentity & 0xFF));
-    std::fprintf(out, "identity 0x%04X: %s\n", SessionIdentity, refusal ? "refused" : "accepted");
+    const auto refusal = image.Refusal(static_cast<std::uint8_t>(link::SessionIdentityWord & 0xFF));
+    std::fprintf(out, "identity 0x%04X: %s\n", link::SessionIdentityWord, refusal ? "refused" : "accepted");
     std::fflush(out);
     if (refusal) {
         ui.ShowError(*refusal);
@@ -79,7 +77,7 @@ Outcome RunPorts(ConsoleUi& ui, std::FILE* out) {
     }
     std::fflush(out);
     if (free == 0) {
-        ui.ShowError(link::texts::NoFreePort);
+        ui.ShowError(texts::NoFreePort);
         return ui.Result();
     }
     return Outcome::Done;

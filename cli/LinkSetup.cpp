@@ -50,12 +50,12 @@ std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, Console
         link.OpenPortNamed(options.port);
     }
     if (!link.PortOpen()) {
-        if (!ui.ErrorShown()) ui.ShowError(link::texts::NoFreePort);
+        if (!ui.ErrorShown()) ui.ShowError(texts::NoFreePort);
         return nullptr;
     }
     link.SetBaudRate(options.baud);
     if (link.BaudRate != options.baud) {
-        ui.ShowError(link::texts::RateRefused);
+        ui.ShowError(texts::RateRefused);
         return nullptr;
     }
     if (!options.trace.empty()) {

@@ -95,7 +95,7 @@ private:
 };
 
 bool IsLinkText(const std::string& text, bool shortHeader) {
-    namespace t = kx::link::texts;
+    namespace t = kx::texts;
     const std::string exchange = t::ExchangeError;
     return text == t::NoLink || text == t::ByteGap || text == t::DeviceBusy || text == exchange + "(0)" ||
            text == exchange + (shortHeader ? "(2)" : "(4)");

@@ -111,7 +111,7 @@ std::array<std::uint8_t, 3> LastThree(const FileShape& shape, const Bytes& conte
 
 std::optional<std::string> ExpectedRefusal(const FileShape& shape, std::array<std::uint8_t, 3> trailer,
                                            std::uint8_t low) {
-    namespace t = kx::app::texts;
+    namespace t = kx::texts;
     const bool hasTrailer = shape.size % FirmwareImage::PageSize == 3;
     if (hasTrailer && trailer[0] != low) return std::string(t::TypeMismatch);
     if (hasTrailer && trailer[1] != FirmwareImage::TrailerMarker) return std::string(t::VersionMismatch);

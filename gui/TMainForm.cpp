@@ -157,7 +157,7 @@ void TMainForm::bOpenClick() {
 void TMainForm::bLoadClick() {
     if (!link_ || sessionRunning_) return;
     SessionScope scope(*this);
-    Guarded([this] { app::RunBootSession(*link_, ImageFileName, HeadBytes, ui_); });
+    Guarded([this] { app::RunBootSession(*link_, ImageFileName, HeadBytes); });
 }
 
 void TMainForm::SetSessionRunning(bool running) {

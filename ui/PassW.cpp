@@ -1,12 +1,12 @@
 #include "ui/PassW.h"
 
+#include "app/Texts.h"
+
 
 namespace kx::ui {
 namespace {
 
 constexpr const char* AccessPassword = "QOX";
-constexpr const char* PasswordPrompt = "Данная команда будет выполняться только после ввода пароля!";
-constexpr const char* WrongPassword = "Неверный пароль!";
 
 }  // namespace
 
@@ -19,11 +19,11 @@ bool AskPassword(UserInterface& ui, const std::string& prompt, const std::string
 
 bool CheckAccess(UserInterface& ui) {
     if (AccessGranted) return true;
-    if (AskPassword(ui, PasswordPrompt, AccessPassword)) {
+    if (AskPassword(ui, texts::PasswordPrompt, AccessPassword)) {
         AccessGranted = true;
         return true;
     }
-    ui.ShowError(WrongPassword);
+    ui.ShowError(texts::WrongPassword);
     return false;
 }
 

@@ -10,7 +10,7 @@ namespace kx::test {
 namespace {
 
 using link::TKX_RS;
-namespace texts = link::texts;
+namespace texts = kx::texts;
 
 const Bytes Request{0x06, 0xF9, 0x01, 0x00, 0x01, 0xFF};
 const Bytes GoodAnswer = Framed({0xF9, 0x01, 0x00, 0x01, 0xAA, 0xBB});

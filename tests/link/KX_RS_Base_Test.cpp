@@ -15,7 +15,7 @@ namespace kx::test {
 namespace {
 
 using link::TKX_RS_Base;
-namespace texts = link::texts;
+namespace texts = kx::texts;
 
 const std::vector<std::string> OpenSteps{"OPEN", "QUEUES", "BAUD=115200", "BYTESIZE=8", "PARITY=0",
                                          "STOPBITS=2", "DTR", "PURGE-RX"};

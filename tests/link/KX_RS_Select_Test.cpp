@@ -11,7 +11,7 @@ namespace kx::test {
 namespace {
 
 using link::TKX_RS_Base;
-namespace texts = link::texts;
+namespace texts = kx::texts;
 
 // Windows-style slots COM1..COM4; COM2 is held by another program. The link holds COM3.
 class SelectTest : public ::testing::Test {

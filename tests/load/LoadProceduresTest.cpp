@@ -89,9 +89,12 @@ TEST_F(Load, AnEmptyNameOrAMissingFileSendsNothing) {
     EXPECT_TRUE(device.requests.empty());
 }
 
-TEST_F(Load, AnUnreadableFileIsRaisedBeforeAnyWindow) {
-    EXPECT_THROW(link.EraseAndLoad(dir.Path().string(), false, 7372800, 0), std::system_error);
+TEST_F(Load, AFolderIsAMissingFileForBothProcedures) {
+    const std::string folder = dir.Path().string();
+    link.EraseAndLoad(folder, false, 7372800, 0);
     EXPECT_EQ(link.BaudRate, 19200u);
+    link.PatchAndLoad(folder, false, 0x41, 4);
+    EXPECT_EQ(ui.Errors(), (std::vector<std::string>(2, "Не могу найти файл " + folder + ".")));
     EXPECT_EQ(ui.progressWindowsCreated, 0);
     EXPECT_TRUE(device.requests.empty());
 }

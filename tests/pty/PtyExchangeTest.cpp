@@ -7,7 +7,7 @@ namespace kx::test {
 namespace {
 
 using link::TKX_RS;
-namespace texts = link::texts;
+namespace texts = kx::texts;
 
 std::string Repeat(const std::string& hex, int times) {
     std::string text;

@@ -12,7 +12,7 @@ namespace kx::test {
 namespace {
 
 using link::TKX_RS;
-namespace texts = link::texts;
+namespace texts = kx::texts;
 
 // Another program holding a port open, the way kxboot itself holds it, until destroyed.
 class PortHolder {

@@ -1,0 +1,257 @@
+#include "link/LoadEngine.h"
+
+#include <exception>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include "app/Texts.h"
+#include "link/BootFunctions.h"
+#include "link/KX_RS232.h"
+#include "link/RangeError.h"
+#include "link/Rounding.h"
+#include "platform/Process.h"
+#include "ui/UserInterface.h"
+
+namespace kx::link {
+namespace {
+
+using platform::Millis;
+
+constexpr std::uint32_t LargestPageAddress = 0xFFFFFF;  // three bytes on the wire
+
+// percent = p x 100 / n, rounded to the nearest integer, halves to even.
+int GaugePercent(std::size_t p, std::size_t n) { return static_cast<int>(DivideRoundHalfEven(p * 100, n)); }
+
+std::string WithFileName(std::string_view format, const std::string& fileName) {
+    const std::size_t at = format.find("%s");
+    if (at == std::string_view::npos) return std::string(format);
+    std::string text(format.substr(0, at));
+    text.append(fileName).append(format.substr(at + 2));
+    return text;
+}
+
+// One load inside its progress window, from the wake loop to the finish request.
+class LoadEngine {
+public:
+    LoadEngine(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request,
+               ui::ProgressWindow& window)
+        : link_(link), profile_(profile), request_(request), window_(window), ui_(link.Ui()) {}
+
+    void Run(LoadImage& image);
+
+private:
+    bool Wake();
+    const PageGeometry* Identify(Identity& identity);
+    std::optional<std::string> Refusal(const LoadImage& image, const Identity& identity,
+                                       const PageGeometry& geometry) const;
+    bool Prepare(LoadImage& image, const Identity& identity);
+    bool SendPages(const LoadImage& image, const PageGeometry& geometry);
+    void SendPage(std::span<const std::uint8_t> page, std::size_t p, const PageGeometry& geometry);
+    void Finish();
+    void SetTimeout(Millis timeout) { link_.AnswerTimeout = static_cast<std::uint16_t>(timeout.count()); }
+
+    TKX_RS& link_;
+    const BootLoaderProfile& profile_;
+    const LoadRequest& request_;
+    ui::ProgressWindow& window_;
+    ui::UserInterface& ui_;
+};
+
+void LoadEngine::Run(LoadImage& image) {
+    if (!Wake()) return;
+    window_.SetLabel(texts::Identifying);
+    Identity identity;
+    const PageGeometry* geometry = Identify(identity);
+    if (geometry == nullptr) {
+        ui_.ShowError(texts::WrongController);
+        return;
+    }
+    if (const auto refusal = Refusal(image, identity, *geometry)) {
+        ui_.ShowError(*refusal);
+        return;
+    }
+    if (profile_.clearingCaption != nullptr) window_.SetLabel(profile_.clearingCaption);
+    if (!Prepare(image, identity)) return;
+    window_.SetLabel(texts::Loading);
+    window_.SetGaugeVisible(true);
+    if (!SendPages(image, *geometry)) return;
+    Finish();
+}
+
+// Asks until the boot loader answers; false when the user cancelled first.
+bool LoadEngine::Wake() {
+    for (;;) {
+        SetTimeout(profile_.timeouts.wake);
+        try {
+            link_.Command(profile_.address, fnIdentify);
+            return true;
+        } catch (const std::exception&) {
+            // Not awake yet (or not switched on): ask again.
+        }
+        ui_.ProcessMessages();
+        if (window_.Cancelled()) return false;
+    }
+}
+
+// The geometry of an accepted identity, nullptr for a refused one. An answer too short to
+// hold the identity is refused: its missing bytes would be whatever an earlier frame left.
+const PageGeometry* LoadEngine::Identify(Identity& identity) {
+    const std::int32_t dataBytes = std::int32_t{link_.RxBuf[0]} - 1 - link_.RxPos;
+    if (dataBytes < static_cast<std::int32_t>(profile_.identityBytes)) return nullptr;
+    identity = profile_.readIdentity(link_);
+    if (request_.onIdentity) request_.onIdentity(identity);
+    const IdentityCheck& check = request_.identity;
+    if (check.check && (identity.word != check.expectedWord ||
+                        (check.expectedRevision && identity.revision != check.expectedRevision)))
+        return nullptr;
+    for (const PageGeometry& g : profile_.geometries)
+        if (g.id == identity.word) return &g;
+    return nullptr;
+}
+
+std::optional<std::string> LoadEngine::Refusal(const LoadImage& image, const Identity& identity,
+                                               const PageGeometry& geometry) const {
+    if (image.Size() > geometry.maxImageSize) return std::string(profile_.refusedImageText);
+    return image.Refusal(identity);
+}
+
+// Erases the device where the boot loader wants it, then writes the head bytes into the
+// image; false after a failure.
+bool LoadEngine::Prepare(LoadImage& image, const Identity& identity) {
+    if (profile_.erases) {
+        SetTimeout(profile_.timeouts.erase);
+        try {
+            link_.Command(profile_.address, fnErase);
+        } catch (const std::exception& e) {
+            ui_.ShowError(e.what());
+            return false;
+        }
+    }
+    if (identity.head) image.OverwriteHead(*identity.head);
+    return true;
+}
+
+// Pages 1..last (less the skipped one); false after a cancel or a failure.
+bool LoadEngine::SendPages(const LoadImage& image, const PageGeometry& geometry) {
+    const std::size_t total = image.PageCount(geometry);
+    const std::size_t last = image.LastPageToSend(geometry);
+    const bool skips = profile_.skippedPage != 0 && profile_.skippedPage <= last;
+    const int toSend = static_cast<int>(last) - (skips ? 1 : 0);
+    int sent = 0;
+    for (std::size_t p = 1; p <= last; ++p) {
+        if (window_.Cancelled()) return false;
+        if (p == profile_.skippedPage) continue;
+        try {
+            SendPage(image.Page(p, geometry), p, geometry);
+        } catch (const std::exception& e) {
+            ui_.ShowError(e.what());
+            return false;
+        }
+        window_.SetProgress(GaugePercent(p, total));
+        window_.PagesDone(++sent, toSend, geometry.pageSize);
+    }
+    return true;
+}
+
+void LoadEngine::SendPage(std::span<const std::uint8_t> page, std::size_t p, const PageGeometry& geometry) {
+    const std::size_t packets = geometry.pageSize / geometry.packetSize;
+    for (std::size_t k = 0; k < packets; ++k) {
+        SetTimeout(profile_.timeouts.data);
+        link_.StartCommand(profile_.address, fnWriteData);
+        link_.PutByte(static_cast<std::uint8_t>(k));
+        for (std::uint8_t b : page.subspan(k * geometry.packetSize, geometry.packetSize)) link_.PutByte(b);
+        link_.Transact();
+    }
+    const std::uint64_t step = profile_.pageAddressStep != 0 ? profile_.pageAddressStep : geometry.pageSize;
+    const std::uint64_t address = (p - 1) * step;
+    // An address beyond three bytes would program some earlier page instead.
+    if (address > LargestPageAddress) throw RangeError();
+    SetTimeout(profile_.timeouts.program);
+    link_.StartCommand(profile_.address, fnProgramPage);
+    link_.PutWord(static_cast<std::uint16_t>(address & 0xFFFF));
+    link_.PutByte(static_cast<std::uint8_t>(address >> 16));
+    link_.Transact();
+}
+
+void LoadEngine::Finish() {
+    SetTimeout(profile_.timeouts.finish);
+    try {
+        link_.Command(profile_.address, fnFinish);
+    } catch (const std::exception& e) {
+        // The pages are programmed; most boot loaders' silence at the end changes nothing.
+        if (profile_.reportsFinishFailure) {
+            ui_.ShowError(e.what());
+            return;
+        }
+    }
+    ui_.ShowInfo(texts::Done);
+}
+
+// The link's rate and answer time-out as a load found them.
+struct SavedLinkSettings {
+    std::uint32_t rate;
+    std::uint16_t answerTimeout;
+};
+
+// The image file, read; nullptr after the box for a missing one. Before the progress
+// window exists, a profile that says so sets the remembered rate back on the way out.
+std::unique_ptr<LoadImage> TakeImage(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request,
+                                     const SavedLinkSettings& saved) {
+    try {
+        if (!ImageFileExists(request.fileName)) {
+            if (profile.rate.restoresBeforeWindow) link.SetBaudRate(saved.rate);
+            link.Ui().ShowError(WithFileName(profile.missingFileText, request.fileName));
+            return nullptr;
+        }
+        return request.readImage(request.fileName);
+    } catch (const std::exception&) {
+        if (profile.rate.restoresBeforeWindow) link.SetBaudRate(saved.rate);
+        throw;
+    }
+}
+
+// The load inside its progress window; the window is gone, after whatever box the load
+// showed has been closed, before this returns or throws.
+void RunInWindow(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request, LoadImage& image) {
+    const std::unique_ptr<ui::ProgressWindow> window = link.Ui().CreateProgress();
+    profile.openWindow(*window, link.LineMode);
+    LoadEngine(link, profile, request, *window).Run(image);
+}
+
+}  // namespace
+
+void RunLoad(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request) {
+    const SavedLinkSettings saved{link.BaudRate, link.AnswerTimeout};
+    if (profile.rate.setsRate) {
+        link.SetBaudRate(request.baudRate);
+        if (profile.rate.verifiesRate && link.BaudRate != request.baudRate) {
+            link.SetBaudRate(saved.rate);
+            link.Ui().ShowError(texts::RateRefused);
+            return;
+        }
+    }
+    if (request.fileName.empty()) return;
+    std::unique_ptr<LoadImage> image = TakeImage(link, profile, request, saved);
+    if (!image) return;
+
+    std::exception_ptr failure;
+    try {
+        RunInWindow(link, profile, request, *image);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    image.reset();
+    if (profile.rate.restoresAfterLoad) {
+        link.SetBaudRate(saved.rate);
+        link.AnswerTimeout = saved.answerTimeout;
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+bool ImageFileExists(const std::string& fileName) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(platform::PathFromUtf8(fileName), ec);
+}
+
+}  // namespace kx::link
