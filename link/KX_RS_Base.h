@@ -17,6 +17,9 @@ class TKX_RS_Base : public TKXBaseInterface {
 public:
     static constexpr int MaxPorts = platform::SerialPorts::MaxPorts;
     static constexpr std::uint32_t QueueSize = 1048576;
+    // The range the baud-rate dialog holds its field to.
+    static constexpr std::uint32_t MinDialogRate = 110;
+    static constexpr std::uint32_t MaxDialogRate = 921600;
 
     TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context = {});
     ~TKX_RS_Base() override;

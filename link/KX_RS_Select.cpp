@@ -11,13 +11,6 @@
 #include "ui/UserInterface.h"
 
 namespace kx::link {
-namespace {
-
-// The range the baud-rate dialog's field is held to.
-constexpr double MinDialogRate = 110;
-constexpr double MaxDialogRate = 921600;
-
-}  // namespace
 
 void TKX_RS_Base::SelectPort() {
     if (!ui::CheckAccess(Ui())) return;
@@ -50,7 +43,8 @@ void TKX_RS_Base::SelectBaudRate() {
     const std::optional<double> value = Ui().ChooseBaudRate(BaudRate);
     if (!value) return;
     // The dialog holds its field within its bounds; text that is no number reads as the minimum.
-    const double bounded = std::isnan(*value) ? MinDialogRate : std::clamp(*value, MinDialogRate, MaxDialogRate);
+    const double low = MinDialogRate, high = MaxDialogRate;
+    const double bounded = std::isnan(*value) ? low : std::clamp(*value, low, high);
     const auto requested = static_cast<std::uint32_t>(std::nearbyint(bounded));
     const std::uint32_t old = BaudRate;
     SetBaudRate(requested);

@@ -4,9 +4,9 @@
 
 bench-build: deps
 	cmake --preset release
-	cmake --build --preset release -j $(JOBS) --target kxbench kxboot-cli kxboot-sim $(if $(wildcard gui/CMakeLists.txt),kxboot)
+	cmake --build --preset release -j $(JOBS) --target kxbench kxboot-cli kxboot-sim kxboot
 
 bench: bench-build
 	build/release/bench/load/kxbench --sim build/release/sim/kxboot-sim --cli build/release/cli/kxboot-cli \
-	  $(if $(wildcard build/release/gui/kxboot),--gui build/release/gui/kxboot) \
+	  $(if $(wildcard build/release/gui/qt/kxboot),--gui build/release/gui/qt/kxboot) \
 	  --work build/bench --markdown build/bench/bench.md

@@ -8,13 +8,13 @@
 #include <QSpinBox>
 #include <QTest>
 
-#include "gui/FileFilter.h"
-#include "gui/QtUserInterface.h"
-#include "gui/TKX_RS232_SetBRDlg.h"
-#include "gui/TKX_RS232_SetNumDlg.h"
-#include "gui/TMaskEdit.h"
-#include "gui/TPasswDlg.h"
-#include "gui/TProgressForm.h"
+#include "gui/qt/FileFilter.h"
+#include "gui/qt/QtUserInterface.h"
+#include "gui/qt/TKX_RS232_SetBRDlg.h"
+#include "gui/qt/TKX_RS232_SetNumDlg.h"
+#include "gui/qt/TMaskEdit.h"
+#include "gui/qt/TPasswDlg.h"
+#include "gui/qt/TProgressForm.h"
 #include "tests/gui/ModalDriver.h"
 
 using kx::gui::QtUserInterface;

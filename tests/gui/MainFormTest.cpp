@@ -17,13 +17,13 @@
 
 #include "app/JustOne.h"
 #include "app/KXIniFile.h"
-#include "gui/QtUserInterface.h"
-#include "gui/TKX_RS232_SetBRDlg.h"
-#include "gui/TKX_RS232_SetNumDlg.h"
-#include "gui/TMainForm.h"
-#include "gui/TMaskEdit.h"
-#include "gui/TPasswDlg.h"
-#include "gui/TProgressForm.h"
+#include "gui/qt/QtUserInterface.h"
+#include "gui/qt/TKX_RS232_SetBRDlg.h"
+#include "gui/qt/TKX_RS232_SetNumDlg.h"
+#include "gui/qt/TMainForm.h"
+#include "gui/qt/TMaskEdit.h"
+#include "gui/qt/TPasswDlg.h"
+#include "gui/qt/TProgressForm.h"
 #include "link/KX_RS232.h"
 #include "tests/gui/ModalDriver.h"
 #include "tests/support/FakeSerial.h"
@@ -43,7 +43,7 @@ struct Rig {
         settings = dir.filePath("kxboot.ini").toStdString();
         ::setenv("KXBOOT_SETTINGS", settings.c_str(), 1);
     }
-    TMainForm::LinkFactory Factory() {
+    kx::app::MainPresenter::LinkFactory Factory() {
         return [this](kx::ui::UserInterface& ui) {
             return std::make_unique<kx::link::TKX_RS>(nullptr, nullptr,
                                                       kx::link::LinkContext{.ui = ui, .ports = ports, .clock = clock});
@@ -95,8 +95,7 @@ private slots:
     void passwordGate();
     void passwordIsAskedOncePerRun();
     void sessionDisablesButtonsAndCancelArrivesThroughPumpedMessages();
-    void unreadableImageGoesToTheGeneralErrorReport();
-    void unusableSettingsAreReportedAndNeverTrapTheUser();
+    void folderAsImageIsReportedAsMissing();
     void secondCopyEndsBeforeTouchingSettings();
 
 private:
@@ -134,7 +133,6 @@ void MainFormTest::formHasItsComponentsAndFixedBorder() {
     QCOMPARE(form.Label1->geometry(), QRect(0, 176, 361, 75));
     QCOMPARE(form.Label1->palette().color(QPalette::Window), QColor(255, 0, 255));
     QVERIFY(form.Label1->text().startsWith("ВНИМАНИЕ!\nВнимательно проверьте"));
-    QCOMPARE(form.OpenDialog1.Filter, std::string("Файлы прошивок (*.rom)|*.rom"));
     // Nothing of the port or the settings is touched before the window is shown.
     QVERIFY(form.Link() == nullptr);
     QVERIFY(!QFile::exists(QString::fromStdString(rig.settings)));
@@ -195,7 +193,7 @@ void MainFormTest::placementRules() {
     rig.Write("kxboot.ini", "[MainWindow]\n" + stored);
     TMainForm form(ui_, rig.Factory());
     form.move(-1, -1);
-    form.RestorePlacement(rig.Ini());
+    form.Presenter().RestorePlacement(rig.Ini());
     if (restoredAt == QPoint(-1, -1)) QVERIFY(form.frameGeometry().topLeft() != QPoint(10, 20));
     else QCOMPARE(form.frameGeometry().topLeft(), restoredAt);
     QCOMPARE(form.size(), QSize(361, 251));
@@ -227,7 +225,7 @@ void MainFormTest::chosenImageSurvivesRestartAndCancelKeepsIt() {
         });
         form.bOpen->click();
         QCOMPARE(form.lFN->text(), image);
-        QCOMPARE(QString::fromStdString(form.ImageFileName), image);
+        QCOMPARE(QString::fromStdString(form.Presenter().ImageFileName()), image);
         QCOMPARE(startFolder, QCoreApplication::applicationDirPath());
         QVERIFY(form.close());
     }
@@ -237,7 +235,7 @@ void MainFormTest::chosenImageSurvivesRestartAndCancelKeepsIt() {
         QCOMPARE(form.lFN->text(), image);
         driver.steps.push_back([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
         form.bOpen->click();
-        QCOMPARE(QString::fromStdString(form.ImageFileName), image);
+        QCOMPARE(QString::fromStdString(form.Presenter().ImageFileName()), image);
         QCOMPARE(form.lFN->text(), image);
     }
     QCOMPARE(driver.dialogs.size(), 2);
@@ -373,7 +371,7 @@ void MainFormTest::sessionDisablesButtonsAndCancelArrivesThroughPumpedMessages()
         QVERIFY(!form.bRS232->isEnabled() && !form.bOpen->isEnabled() && !form.bLoad->isEnabled());
         QVERIFY(!form.close());
         QVERIFY(form.isVisible());
-        form.bLoadClick();  // a second session must not start
+        form.Presenter().bLoadClick();  // a second session must not start
         kx::gui::TProgressForm* progress = ProgressWindow();
         QVERIFY(progress != nullptr);
         QCOMPARE(progress->ProgressLabel->text(), QString("Включите МК..."));
@@ -392,36 +390,17 @@ void MainFormTest::sessionDisablesButtonsAndCancelArrivesThroughPumpedMessages()
     QVERIFY(form.close());
 }
 
-void MainFormTest::unreadableImageGoesToTheGeneralErrorReport() {
+void MainFormTest::folderAsImageIsReportedAsMissing() {
     Rig rig;
-    QVERIFY(QDir(rig.dir.path()).mkdir("folder.rom"));  // exists, but cannot be read as a file
+    QVERIFY(QDir(rig.dir.path()).mkdir("folder.rom"));  // exists, but is no file
     rig.Write("kxboot.ini", "[Common]\nFN=" + rig.dir.filePath("folder.rom").toUtf8() + "\n");
     ModalDriver driver;
     TMainForm form(ui_, rig.Factory());
     form.show();
     form.bLoad->click();
-    QCOMPARE(driver.boxes.size(), 1);
-    QVERIFY(driver.boxes.front().startsWith("Error|"));
-    QVERIFY(driver.boxes.front().size() > QString("Error|").size());
+    QCOMPARE(driver.boxes, QStringList{"Error|Файл не найден"});
     QVERIFY(rig.line->writes.empty());
     QVERIFY(form.bLoad->isEnabled());
-}
-
-void MainFormTest::unusableSettingsAreReportedAndNeverTrapTheUser() {
-    Rig rig;
-    const QString notAFolder = rig.Write("plain-file", "x");
-    const std::string unusable = (notAFolder + "/kxboot.ini").toStdString();
-    ::setenv("KXBOOT_SETTINGS", unusable.c_str(), 1);
-    ModalDriver driver;
-    TMainForm form(ui_, rig.Factory());
-    form.show();  // reported by the general error report; the window still opens
-    QVERIFY(form.isVisible());
-    QCOMPARE(driver.boxes.size(), 1);
-    QVERIFY(driver.boxes.front().startsWith("Error|"));
-    QVERIFY(form.close());  // reported again, and the program still ends
-    QVERIFY(!form.isVisible());
-    QCOMPARE(driver.boxes.size(), 2);
-    QVERIFY(driver.boxes.back().startsWith("Error|"));
 }
 
 void MainFormTest::secondCopyEndsBeforeTouchingSettings() {

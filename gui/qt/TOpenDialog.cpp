@@ -1,8 +1,8 @@
-#include "gui/TOpenDialog.h"
+#include "gui/qt/TOpenDialog.h"
 
 #include <QFileDialog>
 
-#include "gui/FileFilter.h"
+#include "gui/qt/FileFilter.h"
 
 namespace kx::gui {
 

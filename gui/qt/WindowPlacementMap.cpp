@@ -1,4 +1,4 @@
-#include "gui/WindowPlacementMap.h"
+#include "gui/qt/WindowPlacementMap.h"
 
 #include <QWidget>
 

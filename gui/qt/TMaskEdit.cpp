@@ -1,4 +1,4 @@
-#include "gui/TMaskEdit.h"
+#include "gui/qt/TMaskEdit.h"
 
 #include <QProxyStyle>
 #include <QRegularExpression>

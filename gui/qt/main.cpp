@@ -1,9 +1,9 @@
 // The desktop program: one main window, one link, one copy at a time.
 #include <QApplication>
 
-#include "gui/QtUserInterface.h"
-#include "gui/TAutoTest.h"
-#include "gui/TMainForm.h"
+#include "gui/qt/QtUserInterface.h"
+#include "gui/qt/TAutoTest.h"
+#include "gui/qt/TMainForm.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     kx::gui::TMainForm MainForm(userInterface);
     userInterface.SetOwner(&MainForm);
     // A second copy ends here, before it shows anything or touches port or settings.
-    if (MainForm.JustOne1.TerminateRequested()) return 0;
+    if (MainForm.Presenter().MustEnd()) return 0;
 
     const auto autoTest = kx::gui::TAutoTest::FromEnvironment(MainForm);
     MainForm.show();

@@ -1,4 +1,4 @@
-#include "gui/TAutoTest.h"
+#include "gui/qt/TAutoTest.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -13,8 +13,8 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "gui/TMainForm.h"
-#include "gui/TProgressForm.h"
+#include "gui/qt/TMainForm.h"
+#include "gui/qt/TProgressForm.h"
 
 namespace kx::gui {
 

@@ -1,12 +1,12 @@
-#include "gui/TKX_RS232_SetNumDlg.h"
+#include "gui/qt/TKX_RS232_SetNumDlg.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
-#include "gui/DialogFrame.h"
-#include "gui/FormKit.h"
+#include "gui/qt/DialogFrame.h"
+#include "gui/qt/FormKit.h"
 
 namespace kx::gui {
 

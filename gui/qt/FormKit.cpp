@@ -1,4 +1,4 @@
-#include "gui/FormKit.h"
+#include "gui/qt/FormKit.h"
 
 #include <QApplication>
 #include <QFontDatabase>

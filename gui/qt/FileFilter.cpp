@@ -1,4 +1,4 @@
-#include "gui/FileFilter.h"
+#include "gui/qt/FileFilter.h"
 
 namespace kx::gui {
 

@@ -3,6 +3,8 @@
 // link's rate selection fills it, shows it and reads the value.
 #include <QDialog>
 
+#include "link/KX_RS_Base.h"
+
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -16,8 +18,8 @@ public:
     static constexpr int ClientWidth = 301;
     static constexpr int ClientHeight = 89;
     static constexpr int HelpContext = 10305;
-    static constexpr int MinRate = 110;
-    static constexpr int MaxRate = 921600;
+    static constexpr int MinRate = static_cast<int>(link::TKX_RS_Base::MinDialogRate);
+    static constexpr int MaxRate = static_cast<int>(link::TKX_RS_Base::MaxDialogRate);
 
     explicit TKX_RS232_SetBRDlg(QWidget* parent = nullptr);
 

@@ -1,11 +1,11 @@
-#include "gui/TKX_RS232_SetBRDlg.h"
+#include "gui/qt/TKX_RS232_SetBRDlg.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "gui/DialogFrame.h"
-#include "gui/FormKit.h"
+#include "gui/qt/DialogFrame.h"
+#include "gui/qt/FormKit.h"
 
 namespace kx::gui {
 

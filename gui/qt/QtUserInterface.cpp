@@ -1,4 +1,4 @@
-#include "gui/QtUserInterface.h"
+#include "gui/qt/QtUserInterface.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -7,13 +7,13 @@
 #include <QSpinBox>
 #include <algorithm>
 
-#include "gui/FormKit.h"
-#include "gui/TKX_RS232_SetBRDlg.h"
-#include "gui/TKX_RS232_SetNumDlg.h"
-#include "gui/TMaskEdit.h"
-#include "gui/TOpenDialog.h"
-#include "gui/TPasswDlg.h"
-#include "gui/TProgressForm.h"
+#include "gui/qt/FormKit.h"
+#include "gui/qt/TKX_RS232_SetBRDlg.h"
+#include "gui/qt/TKX_RS232_SetNumDlg.h"
+#include "gui/qt/TMaskEdit.h"
+#include "gui/qt/TOpenDialog.h"
+#include "gui/qt/TPasswDlg.h"
+#include "gui/qt/TProgressForm.h"
 
 namespace kx::gui {
 namespace {

@@ -1,11 +1,11 @@
-#include "gui/TPasswDlg.h"
+#include "gui/qt/TPasswDlg.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "gui/DialogFrame.h"
-#include "gui/FormKit.h"
-#include "gui/TMaskEdit.h"
+#include "gui/qt/DialogFrame.h"
+#include "gui/qt/FormKit.h"
+#include "gui/qt/TMaskEdit.h"
 
 namespace kx::gui {
 

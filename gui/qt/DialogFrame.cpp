@@ -1,4 +1,4 @@
-#include "gui/DialogFrame.h"
+#include "gui/qt/DialogFrame.h"
 
 #include <QDialog>
 #include <QPushButton>

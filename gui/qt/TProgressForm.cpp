@@ -1,4 +1,4 @@
-#include "gui/TProgressForm.h"
+#include "gui/qt/TProgressForm.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -7,7 +7,7 @@
 #include <QKeyEvent>
 #include <algorithm>
 
-#include "gui/FormKit.h"
+#include "gui/qt/FormKit.h"
 
 namespace kx::gui {
 

@@ -1,0 +1,174 @@
+// The main window's rules without a toolkit: start-up and shut-down with the settings
+// file, the open dialog, the busy state of a session and the error boundary, against a
+// scripted user interface, a fake view and fake serial ports.
+#include "app/MainPresenter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "app/KXIniFile.h"
+#include "link/KX_RS232.h"
+#include "platform/Process.h"
+#include "tests/app/TempDir.h"
+#include "tests/support/FakeSerial.h"
+#include "tests/support/ScriptedUi.h"
+#include "ui/PassW.h"
+
+namespace kx::test {
+namespace {
+
+using app::WindowPlacement;
+
+class FakeView final : public app::MainView {
+public:
+    void SetCaption(const std::string& text) override { caption = text; }
+    void ShowImagePath(const std::string& path) override { shownPath = path; }
+    void SetBusy(bool value) override { busy.push_back(value); }
+    WindowPlacement Placement() const override { return placement; }
+    void ApplyPlacement(const WindowPlacement& value) override {
+        placement = value;
+        ++placementsApplied;
+    }
+
+    std::string caption = "none";
+    std::string shownPath = "none";
+    std::vector<bool> busy;
+    WindowPlacement placement{WindowPlacement::Normal, 3, 4, 367, 280, WindowPlacement::Border::Sizeable};
+    int placementsApplied = 0;
+};
+
+class Presenter : public ::testing::Test {
+protected:
+    Presenter() {
+        line = ports.Add("/dev/ttyFAKE0");
+        ports.Add("/dev/ttyFAKE1");
+        ::setenv("KXBOOT_SETTINGS", settings.c_str(), 1);
+        ui::AccessGranted = false;
+    }
+    ~Presenter() override {
+        ::unsetenv("KXBOOT_SETTINGS");
+        ui::AccessGranted = false;
+    }
+
+    std::unique_ptr<app::MainPresenter> Make(const std::string& lock = "kxboot-presenter-test") {
+        return std::make_unique<app::MainPresenter>(
+            view, this->ui,
+            [this](ui::UserInterface& linkUi) {
+                return std::make_unique<link::TKX_RS>(nullptr, nullptr,
+                                                      link::LinkContext{.ui = linkUi, .ports = ports, .clock = clock});
+            },
+            lock);
+    }
+
+    TempDir dir;
+    std::string settings = dir.File("kxboot.ini");
+    FakeClock clock;
+    FakeSerialPorts ports{clock};
+    std::shared_ptr<FakeLine> line;
+    ScriptedUi ui;
+    FakeView view;
+};
+
+TEST_F(Presenter, ShowSetsUpTheLinkAndCloseWritesEverySetting) {
+    WriteAll(settings, "[MainWindow]\nState=0\nLeft=40\nTop=50\nWidth=999\n");
+    auto presenter = Make();
+    EXPECT_EQ(presenter->Link(), nullptr);  // nothing is touched before the window shows
+    presenter->FormShow();
+    EXPECT_EQ(view.caption, "BootLoader for PIC33E");
+    EXPECT_EQ(view.shownPath, "");
+    ASSERT_NE(presenter->Link(), nullptr);
+    EXPECT_EQ(presenter->Link()->LineMode, 2);
+    EXPECT_EQ(presenter->Link()->BaudRate, 19200u);
+    EXPECT_EQ(line->baud, 19200u);
+    EXPECT_EQ(presenter->Link()->PortName, "/dev/ttyFAKE0");
+    EXPECT_TRUE(ui::AccessGranted);
+    EXPECT_EQ(presenter->InitialDir(), platform::ExecutableDir());
+    // Position from the file; the fixed border keeps the window's own size.
+    EXPECT_EQ(view.placement.Left, 40);
+    EXPECT_EQ(view.placement.Top, 50);
+    EXPECT_EQ(view.placement.Width, 367);
+
+    view.placement = {WindowPlacement::Minimized, 7, 8, 367, 280, WindowPlacement::Border::Sizeable};
+    EXPECT_TRUE(presenter->FormClose());
+    const app::TKXIniFile ini(settings);
+    EXPECT_EQ(ini.ReadString("Common", "FN", "absent"), "");
+    EXPECT_EQ(ini.ReadString("RS232", "Port", ""), "/dev/ttyFAKE0");
+    const std::pair<const char*, int> written[] = {{"State", 1}, {"Left", 7}, {"Top", 8}, {"Width", 367}, {"Height", 280}};
+    for (const auto& [key, value] : written) EXPECT_EQ(ini.ReadInteger("MainWindow", key, -1), value) << key;
+    EXPECT_TRUE(ui.events.empty());
+}
+
+TEST_F(Presenter, TheChosenImageIsShownKeptOnCancelAndRestoredNextTime) {
+    const std::string image = dir.File("прошивка.rom");
+    {
+        auto presenter = Make();
+        presenter->FormShow();
+        ui.fileAnswers = {image, std::nullopt};
+        presenter->bOpenClick();
+        EXPECT_EQ(ui.lastFileFilter, "Файлы прошивок (*.rom)|*.rom");
+        EXPECT_EQ(ui.lastFileDir, platform::ExecutableDir());
+        presenter->bOpenClick();  // cancelled: nothing changes
+        EXPECT_EQ(presenter->ImageFileName(), image);
+        EXPECT_EQ(view.shownPath, image);
+        EXPECT_TRUE(presenter->FormClose());
+    }
+    auto next = Make();
+    next->FormShow();
+    EXPECT_EQ(view.shownPath, image);
+    EXPECT_EQ(next->ImageFileName(), image);
+}
+
+// While a session runs the window is busy: closing is refused, a second load and the other
+// buttons do nothing, and the cancel reaches the session through the pumped messages.
+TEST_F(Presenter, ASessionIsBusyUntilItEndsAndTheCancelArrivesThroughTheMessagePump) {
+    WriteAll(dir.File("device.rom"), std::string(9219, '\x11'));
+    WriteAll(settings, "[Common]\nFN=" + dir.File("device.rom") + "\n");
+    auto presenter = Make();
+    presenter->FormShow();
+    bool checked = false;
+    ui.onProcessMessages = [&](long call) {
+        if (call != 3) return;
+        checked = true;
+        EXPECT_TRUE(presenter->SessionRunning());
+        EXPECT_FALSE(presenter->FormClose());
+        presenter->bLoadClick();
+        presenter->bOpenClick();
+        presenter->bRS232Click();
+        ASSERT_NE(ui.progress, nullptr);
+        ui.progress->cancelled = true;
+    };
+    presenter->bLoadClick();
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(view.busy, (std::vector<bool>{true, false}));
+    EXPECT_EQ(ui.progressWindowsCreated, 1);
+    EXPECT_FALSE(ui.Has("file-dialog"));
+    EXPECT_FALSE(ui.Has("port-dialog"));
+    EXPECT_TRUE(ui.Errors().empty());  // a cancel ends silently
+    EXPECT_FALSE(presenter->SessionRunning());
+    EXPECT_TRUE(presenter->FormClose());
+}
+
+// What a handler did not expect is reported in a box; it never keeps the window from
+// opening or from closing.
+TEST_F(Presenter, UnusableSettingsAreReportedAndNeverKeepTheWindowOpen) {
+    WriteAll(dir.File("plain-file"), "x");
+    ::setenv("KXBOOT_SETTINGS", dir.File("plain-file/kxboot.ini").c_str(), 1);
+    auto presenter = Make();
+    presenter->FormShow();
+    ASSERT_EQ(ui.Errors().size(), 1u);
+    EXPECT_TRUE(presenter->FormClose());
+    EXPECT_EQ(ui.Errors().size(), 2u);
+}
+
+TEST_F(Presenter, OnlyTheFirstCopyMayGoOn) {
+    const auto first = Make("kxboot-presenter-once");
+    EXPECT_FALSE(first->MustEnd());
+    EXPECT_TRUE(Make("kxboot-presenter-once")->MustEnd());
+    EXPECT_FALSE(Make("kxboot-presenter-other")->MustEnd());
+    EXPECT_EQ(view.caption, "none");  // a copy that must end has shown nothing
+}
+
+}  // namespace
+}  // namespace kx::test
