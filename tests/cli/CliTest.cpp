@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "tests/app/TempDir.h"
-#include "tests/cli/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 
 namespace kx::test {
 namespace {

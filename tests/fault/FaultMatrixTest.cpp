@@ -18,7 +18,7 @@
 
 #include "app/FirmwareImage.h"
 #include "link/LinkError.h"
-#include "tests/fault/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/fault/SimRun.h"
 
 namespace kx::test {
@@ -279,28 +279,28 @@ TEST_P(FaultMatrix, EndsAsExpectedAndHarmsNothing) {
     if (s.action != Action::None) {
         const bool reached = PollUntil({&cli, &sim.Process()}, deadline,
                                        [&] { return cli.Exited() || Reached(sim.Requests(), s.when); });
-        ASSERT_TRUE(reached && !cli.Exited()) << "the loader ended before the action: " << cli.err;
+        ASSERT_TRUE(reached && !cli.Exited()) << "the loader ended before the action: " << cli.Err();
         Act(s, cli, image, replacement);
     }
     const bool ended = PollUntil({&cli, &sim.Process()}, deadline, [&] { return cli.Exited(); });
-    ASSERT_TRUE(ended) << "kxboot-cli still running after " << HardLimit.count() << " s; stderr:\n" << cli.err;
+    ASSERT_TRUE(ended) << "kxboot-cli still running after " << HardLimit.count() << " s; stderr:\n" << cli.Err();
     if (secondSignal_) {
         EXPECT_LT(cli.ExitTime() - *secondSignal_, 1s) << "the second Ctrl-C did not end it at once";
     }
 
-    EXPECT_EQ(cli.ExitStatus(), s.exitStatus) << cli.err;
-    EXPECT_EQ(cli.out, s.result == Result::Loaded ? LoadDone + "\n" : "");
-    const auto lines = Lines(cli.err);
+    EXPECT_EQ(cli.ExitStatus(), s.exitStatus) << cli.Err();
+    EXPECT_EQ(cli.Out(), s.result == Result::Loaded ? LoadDone + "\n" : "");
+    const auto lines = Lines(cli.Err());
     if (s.message) {
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back(), *s.message);
-        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), IsSystemMessage), 1) << cli.err;
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), IsSystemMessage), 1) << cli.Err();
     } else {
-        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), IsSystemMessage), 0) << cli.err;
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), IsSystemMessage), 0) << cli.Err();
     }
 
     // Let the simulator write what it still has before reading its log.
-    sim.Process().CloseStdin();
+    sim.Process().CloseIn();
     PollUntil({&sim.Process()}, std::chrono::steady_clock::now() + 5s, [&] { return sim.Process().Exited(); });
     CheckWire(s, sim.Requests(), original, sim);
     if (s.image == ImageFile::Good) {

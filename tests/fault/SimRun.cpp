@@ -53,13 +53,13 @@ SimRun::SimRun(const std::string& simPath, const std::filesystem::path& folder,
     argv.insert(argv.end(), options.begin(), options.end());
     process_ = std::make_unique<ChildProcess>(argv);
     const bool started = PollUntil({process_.get()}, deadline, [this] {
-        return process_->out.find('\n') != std::string::npos || process_->Exited();
+        return process_->Out().find('\n') != std::string::npos || process_->Exited();
     });
-    const auto eol = process_->out.find('\n');
+    const auto eol = process_->Out().find('\n');
     if (!started || eol == std::string::npos) {
-        throw std::runtime_error("kxboot-sim did not start: " + process_->err);
+        throw std::runtime_error("kxboot-sim did not start: " + process_->Err());
     }
-    port_ = process_->out.substr(0, eol);
+    port_ = process_->Out().substr(0, eol);
 }
 
 std::vector<SimRequest> SimRun::Requests() const { return ParseSimLog(ReadWholeFile(log_)); }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/fault/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 
 namespace kx::test {
 
