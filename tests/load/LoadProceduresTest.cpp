@@ -9,7 +9,7 @@
 #include "link/KX_RS232.h"
 #include "link/RangeError.h"
 #include "tests/app/TempDir.h"
-#include "tests/load/FakeBootLoader.h"
+#include "tests/support/FakeBootLoader.h"
 #include "tests/support/FakePriority.h"
 #include "tests/support/ScriptedUi.h"
 
@@ -68,7 +68,7 @@ protected:
     ScriptedUi ui;
     FakePriority priority;
     link::TKX_RS link{nullptr, nullptr, {.ui = ui, .ports = ports, .clock = clock, .priority = priority}};
-    FakeBootLoader device{line, link};
+    FakeBootLoader device{*line, link};
     TempDir dir;
     Bytes image;
 };
@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(Table, EraseGeometry,
 TEST_F(Load, PatchSkipsPageTwoAndSendsTheHeadBytesInsteadOfTheFiles) {
     device.identity = PatchIdentity;
     int unanswered = 2;  // a device switched on late
-    device.silent = [&](const Request& r, std::size_t) { return r.function == fnIdentify && unanswered-- > 0; };
+    device.silentOn = [&](const BootRequest& r) { return r.function == fnIdentify && unanswered-- > 0; };
     const std::string path = Image(3 * 1536);
     link.PatchAndLoad(path, true, 0x41, 4);
 
@@ -260,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Load, AFailedDataPacketSendsNeitherTheRestOfThePageNorTheFinish) {
     device.identity = {0, 0x97, 0x02};
     // Packets 0 and 1 of page 1 and packet 0 of page 2 are answered, then nothing.
-    device.silent = [&](const Request& r, std::size_t) { return r.function == fnWriteData && device.Count(fnWriteData) > 3; };
+    device.silentOn = [&](const BootRequest& r) { return r.function == fnWriteData && device.Count(fnWriteData) > 3; };
     link.EraseAndLoad(Image(1024), false, 7372800, 0);
     EXPECT_EQ(ui.Errors(), Texts{"RS232. Нет связи. Проверьте правильность соединения PC и устройства."});
     EXPECT_EQ(device.pages.size(), 1u);
@@ -274,7 +274,7 @@ TEST_F(Load, AFailedDataPacketSendsNeitherTheRestOfThePageNorTheFinish) {
 
 TEST_F(Load, AFailedEraseIsReportedAndNothingIsSent) {
     device.identity = {0, 0x97, 0x02};
-    device.silent = [](const Request& r, std::size_t) { return r.function == fnErase; };
+    device.silentOn = [](const BootRequest& r) { return r.function == fnErase; };
     link.EraseAndLoad(Image(1024), false, 7372800, 0);
     EXPECT_EQ(ui.Errors(), Texts{"RS232. Нет связи. Проверьте правильность соединения PC и устройства."});
     EXPECT_EQ(device.Count(fnWriteData), 0u);
@@ -282,7 +282,7 @@ TEST_F(Load, AFailedEraseIsReportedAndNothingIsSent) {
 }
 
 TEST_F(Load, AFailedFinishIsReportedByEraseAndIgnoredByPatch) {
-    device.silent = [](const Request& r, std::size_t) { return r.function == fnFinish; };
+    device.silentOn = [](const BootRequest& r) { return r.function == fnFinish; };
     device.identity = {0, 0x97, 0x02};
     link.EraseAndLoad(Image(256), false, 7372800, 0);
     EXPECT_EQ(ui.Errors(), Texts{"RS232. Нет связи. Проверьте правильность соединения PC и устройства."});
@@ -306,7 +306,7 @@ TEST_F(Load, ShorterThanAPageOnlyFinishes) {
 }
 
 TEST_F(Load, ACancelWhileWakingEndsSilently) {
-    device.silent = [](const Request&, std::size_t) { return true; };
+    device.silentOn = [](const BootRequest&) { return true; };
     ui.onProcessMessages = [&](long calls) {
         if (calls == 2000 && ui.progress != nullptr) ui.progress->cancelled = true;
     };

@@ -8,7 +8,7 @@
 #include "link/KX_RS232.h"
 #include "link/LinkError.h"
 #include "tests/app/TempDir.h"
-#include "tests/session/FakeBootLoader.h"
+#include "tests/support/FakeBootLoader.h"
 #include "tests/support/FakeSerial.h"
 #include "tests/support/FakePriority.h"
 #include "tests/support/ScriptedUi.h"
@@ -31,8 +31,18 @@ Bytes WithTrailer(Bytes bytes, std::uint8_t t0, std::uint8_t t1, std::uint8_t t2
     return bytes;
 }
 
+// The boot loader at 249 on a one-wire line, answering 2 ms after each request: chip word
+// 0x1D2D, two bytes, revision byte 0x40, one byte, then the head bytes.
+void MakeSessionDevice(FakeBootLoader& device) {
+    device.address = 0xF9;
+    device.answerDelay = platform::Millis{2};
+    device.identity = {0x2D, 0x1D, 0x00, 0x00, 0x40, 0x00, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6};
+}
+
 class BootSessionTest : public ::testing::Test {
 protected:
+    BootSessionTest() { MakeSessionDevice(device); }
+
     void SetUp() override {
         link.OpenPortNamed("/dev/ttyBOOT");
         link.SetBaudRate(19200);
@@ -73,7 +83,7 @@ protected:
     ScriptedUi ui;
     FakePriority priority;
     link::TKX_RS link{nullptr, nullptr, {.ui = ui, .ports = ports, .clock = clock, .priority = priority}};
-    FakeBootLoader device{*line, link.AnswerTimeout};
+    FakeBootLoader device{*line, link};
     TempDir dir;
     app::HeadBytes head{};
 };
