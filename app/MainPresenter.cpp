@@ -107,8 +107,17 @@ void MainPresenter::bOpenClick() {
 
 void MainPresenter::bLoadClick() {
     if (!link_ || sessionRunning_) return;
-    BusyScope busy(sessionRunning_, view_);
-    Guarded([this] { RunBootSession(*link_, imageFileName_, headBytes_); });
+    {
+        BusyScope busy(sessionRunning_, view_);
+        Guarded([this] { RunBootSession(*link_, imageFileName_, headBytes_); });
+    }
+    if (endRequested_) view_.Close();
+}
+
+bool MainPresenter::RequestEnd() {
+    if (!sessionRunning_) return true;
+    endRequested_ = true;
+    return false;
 }
 
 void MainPresenter::Guarded(const std::function<void()>& handler) {

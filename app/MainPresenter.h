@@ -32,6 +32,8 @@ public:
     // The window's placement now (the defaults for what the settings file lacks).
     virtual WindowPlacement Placement() const = 0;
     virtual void ApplyPlacement(const WindowPlacement& placement) = 0;
+    // Closes the window as its close box does (the presenter's FormClose runs).
+    virtual void Close() = 0;
 };
 
 class MainPresenter {
@@ -59,6 +61,10 @@ public:
     void bRS232Click();
     void bOpenClick();
     void bLoadClick();
+    // The system asks the program to end (SIGTERM, the session ending): true when the
+    // window may close now; during a session false, and the window closes once it ends,
+    // which the front end hastens by cancelling its progress window.
+    bool RequestEnd();
 
     // The placement kept in the settings file, applied to the view (part of FormShow).
     void RestorePlacement(const TKXIniFile& ini);
@@ -85,6 +91,7 @@ private:
     HeadBytes headBytes_{};
     std::string initialDir_;
     bool sessionRunning_ = false;
+    bool endRequested_ = false;
 };
 
 }  // namespace kx::app

@@ -1,5 +1,6 @@
 #include "gui/qt/QtUserInterface.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -76,6 +77,11 @@ std::optional<std::string> QtUserInterface::EnterPassword(const std::string& pro
     dialog.Label1->setText(QString::fromStdString(prompt));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.MaskEdit1->EnteredText().toStdString();
+}
+
+void QtUserInterface::CancelProgress() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* progress = qobject_cast<TProgressForm*>(window)) progress->BitBtn1Click();
 }
 
 std::optional<std::string> QtUserInterface::ChooseFile(const std::string& filter, const std::string& initialDir) {

@@ -50,6 +50,7 @@ private:
     void SetBusy(bool busy) override;
     app::WindowPlacement Placement() const override;
     void ApplyPlacement(const app::WindowPlacement& placement) override;
+    void Close() override { close(); }
 
     app::MainPresenter presenter_;
 };

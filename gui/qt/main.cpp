@@ -4,6 +4,7 @@
 #include "gui/qt/QtUserInterface.h"
 #include "gui/qt/TAutoTest.h"
 #include "gui/qt/TMainForm.h"
+#include "gui/qt/TerminationSignal.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -14,6 +15,13 @@ int main(int argc, char** argv) {
     userInterface.SetOwner(&MainForm);
     // A second copy ends here, before it shows anything or touches port or settings.
     if (MainForm.Presenter().MustEnd()) return 0;
+
+    // Asked to end by the system: close as the close box does, after cancelling a load.
+    kx::gui::TerminationSignal termination;
+    QObject::connect(&termination, &kx::gui::TerminationSignal::Received, &MainForm, [&MainForm] {
+        if (MainForm.Presenter().RequestEnd()) MainForm.close();
+        else kx::gui::QtUserInterface::CancelProgress();
+    });
 
     const auto autoTest = kx::gui::TAutoTest::FromEnvironment(MainForm);
     MainForm.show();

@@ -31,12 +31,14 @@ public:
         placement = value;
         ++placementsApplied;
     }
+    void Close() override { ++closes; }
 
     std::string caption = "none";
     std::string shownPath = "none";
     std::vector<bool> busy;
     WindowPlacement placement{WindowPlacement::Normal, 3, 4, 367, 280, WindowPlacement::Border::Sizeable};
     int placementsApplied = 0;
+    int closes = 0;
 };
 
 class Presenter : public ::testing::Test {
@@ -121,7 +123,8 @@ TEST_F(Presenter, TheChosenImageIsShownKeptOnCancelAndRestoredNextTime) {
 }
 
 // While a session runs the window is busy: closing is refused, a second load and the other
-// buttons do nothing, and the cancel reaches the session through the pumped messages.
+// buttons do nothing, and the cancel reaches the session through the pumped messages. An
+// end asked for meanwhile (SIGTERM) closes the window once the session is over.
 TEST_F(Presenter, ASessionIsBusyUntilItEndsAndTheCancelArrivesThroughTheMessagePump) {
     WriteAll(dir.File("device.rom"), std::string(9219, '\x11'));
     WriteAll(settings, "[Common]\nFN=" + dir.File("device.rom") + "\n");
@@ -136,6 +139,8 @@ TEST_F(Presenter, ASessionIsBusyUntilItEndsAndTheCancelArrivesThroughTheMessageP
         presenter->bLoadClick();
         presenter->bOpenClick();
         presenter->bRS232Click();
+        EXPECT_FALSE(presenter->RequestEnd());
+        EXPECT_EQ(view.closes, 0);
         ASSERT_NE(ui.progress, nullptr);
         ui.progress->cancelled = true;
     };
@@ -147,6 +152,8 @@ TEST_F(Presenter, ASessionIsBusyUntilItEndsAndTheCancelArrivesThroughTheMessageP
     EXPECT_FALSE(ui.Has("port-dialog"));
     EXPECT_TRUE(ui.Errors().empty());  // a cancel ends silently
     EXPECT_FALSE(presenter->SessionRunning());
+    EXPECT_EQ(view.closes, 1);
+    EXPECT_TRUE(presenter->RequestEnd());  // idle: the window may close at once
     EXPECT_TRUE(presenter->FormClose());
 }
 

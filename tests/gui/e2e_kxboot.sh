@@ -83,3 +83,39 @@ for picture in main.png progress.png message-1.png; do
     fail "no picture $picture"
 done
 echo "e2e: loaded 7 pages, flash dump right, settings written, pictures in $artefacts"
+
+# SIGTERM while the program waits for a silent device: the load is cancelled without a
+# box and the program ends as its close box ends it, with its settings written.
+kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null || true
+"$sim" --until-killed --ignore-identify 1000000 --log "$work/silent.log" >"$work/sim2.out" 2>"$work/sim2.err" &
+sim_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/sim2.out" ] && break
+  sleep 0.05
+done
+pty=$(head -n1 "$work/sim2.out")
+printf '[Common]\nFN=%s\n' "$image" >"$settings"
+mkdir -p "$artefacts/sigterm"
+env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb KXBOOT_SETTINGS="$settings" KXBOOT_PORTS="$pty" \
+  KXBOOT_AUTOTEST="$artefacts/sigterm" XDG_RUNTIME_DIR="$work/runtime" \
+  timeout 100 xvfb-run -a -s "-screen 0 1024x768x24" "$kxboot" >"$artefacts/sigterm/kxboot.out" 2>&1 &
+runner=$!
+program=
+for _ in $(seq 600); do
+  if [ -z "$program" ]; then
+    wrapper=$(pgrep -P "$runner" -x xvfb-run || true)
+    [ -n "$wrapper" ] && program=$(pgrep -P "$wrapper" -x kxboot || true)
+  fi
+  [ -n "$program" ] && [ "$(grep -c ' fn=1 ' "$work/silent.log" 2>/dev/null || true)" -ge 3 ] && break
+  sleep 0.05
+done
+[ -n "$program" ] || fail "the program under test was not found"
+kill -TERM "$program"
+status=0
+wait "$runner" || status=$?
+[ "$status" -eq 0 ] || fail "after SIGTERM kxboot ended with status $status"
+[ ! -s "$artefacts/sigterm/messages.log" ] || fail "SIGTERM showed boxes: $(cat "$artefacts/sigterm/messages.log")"
+check Common FN "$image"
+check RS232 Port "$pty"
+check MainWindow Width 361
+echo "e2e: SIGTERM during the wake loop cancelled the load and closed the program with its settings"
