@@ -1,13 +1,10 @@
 #include "app/FirmwareImage.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "link/RangeError.h"
-#include "platform/Process.h"
+#include "platform/RegularFile.h"
 
 namespace kx::app {
 namespace {
@@ -17,39 +14,28 @@ namespace {
     throw std::system_error(ec, "Cannot read " + path);
 }
 
-std::error_code LastError() {
-    return errno != 0 ? std::error_code(errno, std::generic_category())
-                      : std::make_error_code(std::errc::io_error);
-}
-
-// Reads `count` bytes at `offset`; anything short of that is a read failure.
-void ReadAt(std::ifstream& in, const std::string& path, std::uint64_t offset, std::uint8_t* out,
-            std::size_t count) {
-    errno = 0;
-    in.seekg(static_cast<std::streamoff>(offset));
-    in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(count));
-    if (!in || static_cast<std::size_t>(in.gcount()) != count) ThrowReadError(LastError(), path);
+void ReadAt(const platform::RegularFile& file, const std::string& path, std::uint64_t offset,
+            std::uint8_t* out, std::size_t count) {
+    std::error_code ec;
+    if (!file.ReadAt(offset, out, count, ec)) ThrowReadError(ec, path);
 }
 
 }  // namespace
 
 FirmwareImage FirmwareImage::Load(const std::string& path) {
-    const std::filesystem::path file = platform::PathFromUtf8(path);
+    // Opened once, and only as a regular file: a folder, a FIFO or a device given as the
+    // image is a missing file, and never makes the program wait.
     std::error_code ec;
+    const platform::RegularFile file = platform::RegularFile::Open(path, ec);
+    if (!file.IsOpen()) ThrowReadError(ec, path);
+
     // The size decides what is read at all: a file too long to accept costs no memory.
-    const std::uint64_t size = std::filesystem::file_size(file, ec);
-    if (ec) ThrowReadError(ec, path);
-
-    errno = 0;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) ThrowReadError(LastError(), path);
-
     FirmwareImage image;
-    image.size_ = size;
-    if (image.HasTrailer()) ReadAt(in, path, size - 3, image.trailer_.data(), 3);
-    if (size <= MaxSize) {
-        image.bytes_.resize(static_cast<std::size_t>(size));
-        if (size > 0) ReadAt(in, path, 0, image.bytes_.data(), image.bytes_.size());
+    image.size_ = file.Size();
+    if (image.HasTrailer()) ReadAt(file, path, image.size_ - 3, image.trailer_.data(), 3);
+    if (image.size_ <= MaxSize) {
+        image.bytes_.resize(static_cast<std::size_t>(image.size_));
+        if (image.size_ > 0) ReadAt(file, path, 0, image.bytes_.data(), image.bytes_.size());
         image.bodyLoaded_ = true;
     }
     return image;

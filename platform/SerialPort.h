@@ -56,6 +56,9 @@ public:
     virtual bool IsFree(const std::string& name) = 0;
     // Opens the named port for exclusive reading and writing; nullptr when it cannot.
     virtual std::unique_ptr<SerialPort> Open(const std::string& name) = 0;
+    // Why the last Open failed, in the system's words ("Permission denied"); empty when
+    // that is not known.
+    virtual std::string OpenFailure() const { return {}; }
     // True where the settings file stores the port as its number (Windows),
     // false where it stores the name (device path).
     virtual bool StoresPortNumber() const = 0;

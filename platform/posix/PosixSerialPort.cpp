@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <thread>
 
 #include "platform/posix/PosixTermios.h"
@@ -28,17 +30,29 @@ bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
 }  // namespace
 
-std::unique_ptr<PosixSerialPort> PosixSerialPort::Open(const std::string& path) {
+namespace {
+
+// The reason for a failed open, as the system words it.
+std::nullptr_t Fail(std::string* why, int error, const std::string& detail = {}) {
+    if (why != nullptr) *why = std::strerror(error) + detail;
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<PosixSerialPort> PosixSerialPort::Open(const std::string& path, std::string* why) {
     std::unique_ptr<UucpLock> lock;
-    if (UucpLock::Acquire(path, UucpLock::Folders(), lock) == UucpLock::Outcome::Busy) {
-        return nullptr;
-    }
+    const auto folders = UucpLock::Folders();
+    if (UucpLock::Acquire(path, folders, lock) == UucpLock::Outcome::Busy)
+        return Fail(why, EBUSY, " (held under its lock file LCK.." + UucpLock::LockName(path) + ")");
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd) return nullptr;
+    if (!fd) return Fail(why, errno);
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISCHR(info.st_mode)) return Fail(why, ENOTTY);
     // TIOCEXCL keeps other openers out (though not the superuser); flock makes a second
     // program that follows the same rule see the port as taken even then.
-    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return nullptr;
-    if (!termios::MakeRaw8N2(fd.Get())) return nullptr;
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return Fail(why, errno == EWOULDBLOCK ? EBUSY : errno);
+    if (!termios::MakeRaw8N2(fd.Get())) return Fail(why, errno);
     termios::SetExclusive(fd.Get(), true);
     termios::RequestLowLatency(fd.Get());
     return std::unique_ptr<PosixSerialPort>(new PosixSerialPort(std::move(lock), std::move(fd)));

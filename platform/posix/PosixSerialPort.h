@@ -16,8 +16,8 @@ public:
     static constexpr Millis WriteSlack{1000};
 
     // Opens `path` exclusively (UUCP lock, TIOCEXCL, flock) and puts it in raw 8N2 mode;
-    // nullptr when the port is taken, missing or not a tty.
-    static std::unique_ptr<PosixSerialPort> Open(const std::string& path);
+    // nullptr when the port is taken, missing or not a tty, with the reason in `why`.
+    static std::unique_ptr<PosixSerialPort> Open(const std::string& path, std::string* why = nullptr);
     ~PosixSerialPort() override;
 
     void SetupQueues(std::uint32_t rxBytes, std::uint32_t txBytes) override;

@@ -28,10 +28,16 @@ public:
     }
 
     std::unique_ptr<SerialPort> Open(const std::string& name) override {
-        return posix::PosixSerialPort::Open(name);
+        failure_.clear();
+        return posix::PosixSerialPort::Open(name, &failure_);
     }
 
+    std::string OpenFailure() const override { return failure_; }
+
     bool StoresPortNumber() const override { return false; }
+
+private:
+    std::string failure_;
 };
 
 }  // namespace

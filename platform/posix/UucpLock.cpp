@@ -28,9 +28,14 @@ std::string RealPath(const std::string& path) {
     return result;
 }
 
+// Anyone may create files in the lock folder. A FIFO planted there would block a plain
+// open() until a writer came, and a link could point anywhere: neither is followed or
+// waited for, and only a regular file is read (anything else holds no PID).
 std::string ReadSmallFile(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
     if (!fd) return {};
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
     char buffer[64];
     const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
     return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();

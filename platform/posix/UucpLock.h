@@ -2,6 +2,9 @@
 // The lock convention that Linux serial programs share: while a program holds a port it
 // keeps a file LCK..<name> in the lock folder holding its PID as ten ASCII digits and a
 // newline. A file whose PID no longer runs is stale and is ignored (and replaced).
+// Whatever else sits at a lock path (a FIFO, a folder, a device, a symbolic link) holds
+// no PID and counts as stale too: it is replaced where this user may remove it, and the
+// port is busy where not (another user's entry in the sticky lock folder, a folder).
 #include <memory>
 #include <string>
 #include <vector>

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
+#include <system_error>
 
 #include "platform/SerialPort.h"
 
@@ -136,11 +138,22 @@ public:
     std::unique_ptr<SerialPort> Open(const std::string& name) override {
         HANDLE handle = CreateFileA(DevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return nullptr;
+        if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+            failure_ = std::system_category().message(static_cast<int>(GetLastError()));
+            while (!failure_.empty() && (failure_.back() == '\n' || failure_.back() == '\r' || failure_.back() == ' '))
+                failure_.pop_back();
+            return nullptr;
+        }
+        failure_.clear();
         return std::make_unique<Win32SerialPort>(handle);
     }
 
+    std::string OpenFailure() const override { return failure_; }
+
     bool StoresPortNumber() const override { return true; }
+
+private:
+    std::string failure_;
 };
 
 }  // namespace
