@@ -9,6 +9,8 @@ inline constexpr int CancelledExitCode = 3;
 
 void InstallCancelSignals();
 bool CancelRequested();
+// "Ctrl-C" or "SIGTERM" once one of them cancelled the run; nullptr otherwise.
+const char* CancelSignalName();
 // For the front end's own cancel sources and for tests.
 void RequestCancel();
 

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
+#include <cmath>
 #include <string>
 
 namespace kx::cli {
@@ -64,11 +65,21 @@ void AddLinkOptions(CLI::App& command, LinkOptions& link) {
     command.add_option("--trace", link.trace, "Write every frame sent and received to FILE")->type_name("FILE");
 }
 
-void AddWakeTimeout(CLI::App& command, RawOptions& raw) {
-    command.add_option("--wake-timeout", raw.wakeTimeout,
-                       "Give up waiting for the device after SECONDS (exit status 3); default: wait until Ctrl-C")
-        ->type_name("SECONDS")
-        ->check(CLI::PositiveNumber);
+CLI::Option* AddWakeTimeout(CLI::App& command, RawOptions& raw) {
+    return command
+        .add_option("--wake-timeout", raw.wakeTimeout,
+                    "Give up waiting for the device after SECONDS (exit status 3); default: wait until Ctrl-C")
+        ->type_name("SECONDS");
+}
+
+// Longest wake time-out taken: about eleven days. Beyond it (infinity above all) the
+// milliseconds would overflow, and NaN compares false with every elapsed time. Checked
+// on the converted number, so that no spelling of these slips past.
+constexpr double MaxWakeTimeoutSeconds = 1e6;
+
+void CheckWakeTimeout(double seconds) {
+    if (!std::isfinite(seconds) || seconds <= 0 || seconds > MaxWakeTimeoutSeconds)
+        throw UsageError("--wake-timeout: SECONDS must be above 0 and at most 1000000");
 }
 
 void AddImage(CLI::App& command, Invocation& inv) {
@@ -93,7 +104,7 @@ struct Grammar {
         load = app.add_subcommand("load", "Load IMAGE through the boot loader at address 249 (the desktop program's load)");
         AddImage(*load, inv);
         AddLinkOptions(*load, inv.link);
-        AddWakeTimeout(*load, raw);
+        wakeTimeout[0] = AddWakeTimeout(*load, raw);
 
         info = app.add_subcommand("info", "Show IMAGE's size, pages, trailer and whether a device with identity 0x1D2D takes it");
         AddImage(*info, inv);
@@ -108,7 +119,7 @@ struct Grammar {
             ->check(CLI::PositiveNumber);
         erase->add_option("--expect-id", raw.expectId, "Refuse a device whose identity word is not WORD")->type_name("WORD");
         AddLinkOptions(*erase, inv.link);
-        AddWakeTimeout(*erase, raw);
+        wakeTimeout[1] = AddWakeTimeout(*erase, raw);
 
         patch = app.add_subcommand("patch-and-load", "Load IMAGE through the boot loader at address 241, leaving page 2 alone");
         AddImage(*patch, inv);
@@ -121,11 +132,17 @@ struct Grammar {
         expectIdPatch->needs(revision);
         revision->needs(expectIdPatch);
         AddLinkOptions(*patch, inv.link);
-        AddWakeTimeout(*patch, raw);
+        wakeTimeout[2] = AddWakeTimeout(*patch, raw);
 
         address = app.add_subcommand("address", "Ask the single device on the line for its address");
         address->add_flag("--yes", inv.yes, "Answer yes to the question whether only one device is switched on");
         AddLinkOptions(*address, inv.link);
+    }
+
+    bool WakeTimeoutGiven() const {
+        for (const CLI::Option* option : wakeTimeout)
+            if (option->count() > 0) return true;
+        return false;
     }
 
     CommandKind Selected() const {
@@ -161,6 +178,7 @@ std::optional<Invocation> ParseCommandLine(int argc, const char* const* argv, st
         throw UsageError(e.what());
     }
     inv.command = grammar.Selected();
+    if (grammar.WakeTimeoutGiven()) CheckWakeTimeout(raw.wakeTimeout);
     ApplyRaw(raw, inv);
     return inv;
 }

@@ -1,6 +1,6 @@
 #include "cli/Commands.h"
 
-#include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/BootSession.h"
@@ -8,8 +8,6 @@
 #include "cli/LinkSetup.h"
 #include "link/BootLoaders.h"
 #include "link/LinkError.h"
-#include "link/LoadEngine.h"
-#include "platform/Process.h"
 #include "platform/SerialPort.h"
 
 namespace kx::cli {
@@ -23,8 +21,18 @@ std::unique_ptr<OpenedLink> OpenLinkFor(const Invocation& inv, ConsoleUi& ui) {
     return OpenedLink::Open(inv.link, ui);
 }
 
-void PrintPages(const app::FirmwareImage& image, std::FILE* out) {
-    const std::size_t pages = image.PagesToSend();
+// The image as the session would read it; nullopt when it is missing or anything but a
+// regular file. Other read failures go to the general error report.
+std::optional<app::FirmwareImage> LoadImage(const std::string& path) {
+    try {
+        return app::FirmwareImage::Load(path);
+    } catch (const std::system_error& e) {
+        if (e.code() == std::errc::no_such_file_or_directory) return std::nullopt;
+        throw;
+    }
+}
+
+void PrintPages(std::size_t pages, std::FILE* out) {
     if (pages == 0)
         std::fprintf(out, "sent:    none\n");
     else
@@ -42,21 +50,22 @@ Outcome RunLoad(const Invocation& inv, ConsoleUi& ui) {
 }
 
 Outcome RunInfo(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
-    if (!link::ImageFileExists(inv.image)) {
+    std::optional<app::FirmwareImage> image = LoadImage(inv.image);
+    if (!image) {
         ui.ShowError(texts::FileNotFound);
         return ui.Result();
     }
-    const app::FirmwareImage image = app::FirmwareImage::Load(inv.image);
-    std::fprintf(out, "size:    %llu bytes\n", static_cast<unsigned long long>(image.Size()));
-    std::fprintf(out, "pages:   %zu of %zu bytes\n", image.PageCount(), app::FirmwareImage::PageSize);
-    PrintPages(image, out);
-    if (image.HasTrailer()) {
-        const auto t = image.Trailer();
+    const auto refusal = image->Refusal(static_cast<std::uint8_t>(link::SessionIdentityWord & 0xFF));
+    std::fprintf(out, "size:    %llu bytes\n", static_cast<unsigned long long>(image->Size()));
+    std::fprintf(out, "pages:   %zu of %zu bytes\n", image->PageCount(), app::FirmwareImage::PageSize);
+    // A refused image is never sent, not even in part.
+    PrintPages(refusal ? 0 : image->PagesToSend(), out);
+    if (image->HasTrailer()) {
+        const auto t = image->Trailer();
         std::fprintf(out, "trailer: %02X %02X %02X\n", t[0], t[1], t[2]);
     } else {
         std::fprintf(out, "trailer: none\n");
     }
-    const auto refusal = image.Refusal(static_cast<std::uint8_t>(link::SessionIdentityWord & 0xFF));
     std::fprintf(out, "identity 0x%04X: %s\n", link::SessionIdentityWord, refusal ? "refused" : "accepted");
     std::fflush(out);
     if (refusal) {

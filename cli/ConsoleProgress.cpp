@@ -58,7 +58,7 @@ void ConsoleProgress::SetProgress(int percent) {
 bool ConsoleProgress::Cancelled() const {
     if (!cancelled_ && CancelRequested()) cancelled_ = true;
     if (!cancelled_ && waking_ && options_.wakeTimeout && clock_.Now() - created_ >= *options_.wakeTimeout)
-        cancelled_ = true;
+        cancelled_ = timedOut_ = true;
     return cancelled_;
 }
 

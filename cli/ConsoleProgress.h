@@ -28,6 +28,8 @@ public:
     void SetProgress(int percent) override;
     void ShowCancelButton() override {}
     bool Cancelled() const override;
+    // Whether it was the wake time-out that cancelled.
+    bool TimedOut() const { return timedOut_; }
     void PagesDone(int done, int total, std::size_t bytesPerPage) override;
 
     // Ends the line being drawn, so that a message can be printed below it.
@@ -46,6 +48,7 @@ private:
     std::string firstLabel_;
     bool waking_ = true;
     mutable bool cancelled_ = false;
+    mutable bool timedOut_ = false;
     bool gaugeVisible_ = false;
     int percent_ = 0;
     bool percentPending_ = false;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli/CancelSignals.h"
+#include "cli/Terminal.h"
 
 namespace kx::cli {
 
@@ -25,6 +26,7 @@ public:
     bool Cancelled() const override {
         const bool cancelled = window_.Cancelled();
         if (cancelled) owner_.cancelSeen_ = true;
+        if (window_.TimedOut()) owner_.timedOut_ = true;
         return cancelled;
     }
     void PagesDone(int done, int total, std::size_t bytesPerPage) override {
@@ -78,14 +80,33 @@ bool ConsoleUi::AskYesNo(const std::string& message) {
     std::fprintf(streams_.err, "%s [y/N] ", message.c_str());
     std::fflush(streams_.err);
     std::array<char, 256> line{};
-    const bool yes = std::fgets(line.data(), static_cast<int>(line.size()), streams_.in) != nullptr &&
-                     IsYes(line.data());
+    const bool answered = WaitForInput(streams_.in) &&
+                          std::fgets(line.data(), static_cast<int>(line.size()), streams_.in) != nullptr;
+    // End of input or a signal: nobody typed the newline that ends the question's line.
+    if (!answered) std::fputc('\n', streams_.err);
+    const bool yes = answered && IsYes(line.data());
     if (!yes) declined_ = true;
     return yes;
 }
 
 std::unique_ptr<ui::ProgressWindow> ConsoleUi::CreateProgress() {
     return std::make_unique<Progress>(*this, ConsoleProgress::Options{terminal_, wakeTimeout_});
+}
+
+void ConsoleUi::ShowCancelReason() {
+    std::string reason = "kxboot-cli: cancelled";
+    if (const char* signal = CancelSignalName()) {
+        reason += std::string(" by ") + signal;
+    } else if (timedOut_ && wakeTimeout_) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(wakeTimeout_->count()) / 1000.0);
+        reason += std::string(": the device did not answer within ") + seconds + " s (--wake-timeout)";
+    } else if (declined_) {
+        reason += ": the question was not answered yes";
+    }
+    EndProgressLine();
+    std::fprintf(streams_.err, "%s\n", reason.c_str());
+    std::fflush(streams_.err);
 }
 
 Outcome ConsoleUi::Result() const {

@@ -42,6 +42,9 @@ public:
     // Done after the information box, Failed after any error box (or when nothing was
     // shown and nobody cancelled), Cancelled after a silent cancel.
     Outcome Result() const;
+    // One line on stderr saying what cancelled the run: a signal, the wake time-out or
+    // a question answered no.
+    void ShowCancelReason();
     bool ErrorShown() const { return errorShown_; }
 
 private:
@@ -58,6 +61,7 @@ private:
     bool infoShown_ = false;
     bool declined_ = false;
     bool cancelSeen_ = false;
+    bool timedOut_ = false;
     Progress* live_ = nullptr;
 };
 

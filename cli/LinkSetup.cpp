@@ -7,6 +7,7 @@
 #include "link/LinkError.h"
 #include "platform/Clock.h"
 #include "platform/Process.h"
+#include "platform/SerialPort.h"
 
 namespace kx::cli {
 namespace {
@@ -50,7 +51,13 @@ std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, Console
         link.OpenPortNamed(options.port);
     }
     if (!link.PortOpen()) {
-        if (!ui.ErrorShown()) ui.ShowError(texts::NoFreePort);
+        if (!ui.ErrorShown()) {
+            // The system's text alone does not say which port failed, nor why.
+            const std::string why = platform::SystemSerialPorts().OpenFailure();
+            if (!link.PortName.empty())
+                ui.ShowError("kxboot-cli: cannot open the port " + link.PortName + (why.empty() ? "" : ": " + why));
+            ui.ShowError(texts::NoFreePort);
+        }
         return nullptr;
     }
     link.SetBaudRate(options.baud);

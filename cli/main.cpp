@@ -63,7 +63,9 @@ int main(int argc, char** argv) {
     InstallCancelSignals();
     ConsoleUi ui({stdout, stderr, stdin}, kx::platform::SystemClock(), StderrIsTerminal());
     try {
-        return ExitCode(Dispatch(*inv, ui));
+        const int status = ExitCode(Dispatch(*inv, ui));
+        if (status == CancelledExitCode) ui.ShowCancelReason();
+        return status;
     } catch (const std::exception& e) {
         // The application's general error report: an unreadable file, a trace file
         // that cannot be written, an unexpected failure.

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -225,16 +228,42 @@ TEST_F(CliTest, ALinkFailureDuringThePagesShowsTheLinkTextAndSendsNoFinish) {
     EXPECT_EQ(Requests("10"), 29u + 3u);   // the failing packet, three times
 }
 
-TEST_F(CliTest, ANamedPortThatDoesNotOpenIsRefused) {
-    const RunResult r = RunCli({"load", File(Image(2 * Page)), "--port", dir.File("no-such-tty")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Нет свободного COM-порта!\n");
+// The name of a device's lock file: its real path without the leading slash, '/' as '_'.
+std::string LockFileName(const std::string& device) {
+    std::string name = std::filesystem::canonical(device).string().substr(1);
+    if (name.starts_with("dev/")) name.erase(0, 4);
+    std::replace(name.begin(), name.end(), '/', '_');
+    return "LCK.." + name;
+}
+
+// The system's text stays the last line; the line before it names the port and the reason.
+TEST_F(CliTest, APortThatDoesNotOpenIsNamedWithTheSystemsReason) {
+    const std::string notATty = File(Image(8), "plain-file");
+    const std::string held = File(Image(8), "held-file");
+    const std::string locks = dir.File("locks");
+    std::filesystem::create_directory(locks);
+    // A live process (this test) holds `held` under its lock file.
+    WriteAll(locks + "/" + LockFileName(held), std::to_string(::getpid()) + "\n");
+
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {dir.File("no-such-tty"), "No such file or directory"},
+        {notATty, "Inappropriate ioctl for device"},
+        {held, "Device or resource busy (held under its lock file " + LockFileName(held) + ")"},
+    };
+    for (const auto& [port, reason] : cases) {
+        const RunResult r = kx::test::Run(
+            {"/usr/bin/env", "KXBOOT_LOCK_DIR=" + locks, KXBOOT_CLI, "load", File(Image(2 * Page)), "--port", port},
+            Seconds(20));
+        EXPECT_EQ(r.status, 1) << port;
+        EXPECT_EQ(Lines(r.err), (std::vector<std::string>{"kxboot-cli: cannot open the port " + port + ": " + reason,
+                                                           "Нет свободного COM-порта!"}));
+    }
 }
 
 // Cancelling: Ctrl-C, SIGTERM and --wake-timeout end as the progress window's cancel button.
 class CliSignalTest : public CliTest, public ::testing::WithParamInterface<int> {};
 
-TEST_P(CliSignalTest, WhileWakingEndsSilentlyWithStatus3) {
+TEST_P(CliSignalTest, WhileWakingEndsWithStatus3AndSaysWhy) {
     StartSim({"--ignore-identify", "1000000"});
     ChildProcess cli(Cli({"load", File(Image(2 * Page)), "--port", tty}));
     ASSERT_TRUE(cli.WaitForErr(Waking, Seconds(10))) << cli.Err();
@@ -242,18 +271,64 @@ TEST_P(CliSignalTest, WhileWakingEndsSilentlyWithStatus3) {
     cli.Signal(GetParam());
     EXPECT_EQ(cli.Wait(Seconds(10)), 3);
     EXPECT_EQ(cli.Out(), "");
-    EXPECT_EQ(cli.Err(), Waking);
+    EXPECT_EQ(cli.Err(), std::string(Waking) + "kxboot-cli: cancelled by " +
+                             (GetParam() == SIGINT ? "Ctrl-C" : "SIGTERM") + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, CliSignalTest, ::testing::Values(SIGINT, SIGTERM),
                          [](const auto& p) { return p.param == SIGINT ? "Interrupt" : "Terminate"; });
 
-TEST_F(CliTest, WakeTimeoutGivesUpSilentlyWithStatus3) {
+// Anyone may create files in the lock folder. A FIFO at the port's lock path holds no PID:
+// it is a stale lock and is replaced, and neither `ports` nor `load` waits in open() for
+// a writer that never comes.
+TEST_F(CliTest, AFifoAtThePortsLockPathNeitherBlocksNorHoldsThePort) {
+    StartSim({"--ignore-identify", "1000000"});
+    const std::string locks = dir.File("locks");
+    std::filesystem::create_directory(locks);
+    const std::string lock = locks + "/" + LockFileName(tty);
+    ASSERT_EQ(::mkfifo(lock.c_str(), 0644), 0);
+    const auto withLocks = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"/usr/bin/env", "KXBOOT_LOCK_DIR=" + locks, "KXBOOT_PORTS=" + tty, KXBOOT_CLI});
+        return args;
+    };
+
+    const RunResult ports = kx::test::Run(withLocks({"ports"}), Seconds(10));
+    ASSERT_EQ(ports.status, 0) << ports.err;
+    const auto listed = Lines(ports.out);
+    ASSERT_FALSE(listed.empty());
+    EXPECT_TRUE(listed[0].starts_with("COM1 ") && listed[0].find(tty) != std::string::npos &&
+                listed[0].ends_with(" free"))
+        << listed[0];
+
+    ChildProcess cli(withLocks({"load", File(Image(2 * Page)), "--port", tty}));
+    ASSERT_TRUE(cli.WaitForErr(Waking, Seconds(10))) << cli.Err();
+    EXPECT_TRUE(std::filesystem::is_regular_file(lock));   // the load's own lock now
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(Seconds(10)), 3);
+    EXPECT_EQ(Lines(cli.Err()).back(), "kxboot-cli: cancelled by SIGTERM");
+    EXPECT_FALSE(std::filesystem::exists(lock));
+}
+
+// The question waits for a line on stdin; a signal ends that wait instead of restarting it.
+TEST_F(CliTest, ASignalEndsTheWaitForAnAnswer) {
+    StartSim();
+    ChildProcess cli(Cli({"address", "--port", tty}));
+    ASSERT_TRUE(cli.WaitForErr("[y/N] ", Seconds(10))) << cli.Err();
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(Seconds(10)), 3);
+    EXPECT_EQ(cli.Out(), "");
+    EXPECT_EQ(Lines(cli.Err()).back(), "kxboot-cli: cancelled by SIGTERM");
+    StopSim();
+    EXPECT_EQ(Requests("0"), 0u);
+}
+
+TEST_F(CliTest, WakeTimeoutGivesUpWithStatus3AndSaysWhy) {
     StartSim({"--ignore-identify", "1000000"});
     const RunResult r = Load(File(Image(2 * Page)), {"--wake-timeout", "0.5"});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, Waking);
+    EXPECT_EQ(r.err, std::string(Waking) +
+                         "kxboot-cli: cancelled: the device did not answer within 0.5 s (--wake-timeout)\n");
     StopSim();
     EXPECT_GT(Requests("1"), 0u);
     EXPECT_EQ(Log().size(), Requests("1"));
@@ -329,6 +404,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Usage{"LineModeOutOfRange", {"load", "x.rom", "--line-mode", "3"}},
                       Usage{"RateNotANumber", {"load", "x.rom", "--baud", "fast"}},
                       Usage{"NegativeWakeTimeout", {"load", "x.rom", "--wake-timeout", "-1"}},
+                      Usage{"NegativeWakeTimeoutJoined", {"load", "x.rom", "--wake-timeout=-0.5"}},
+                      Usage{"ZeroWakeTimeout", {"load", "x.rom", "--wake-timeout", "0"}},
+                      Usage{"NaNWakeTimeout", {"load", "x.rom", "--wake-timeout", "nan"}},
+                      Usage{"InfiniteWakeTimeout", {"erase-and-load", "x.rom", "--clock", "1", "--wake-timeout", "inf"}},
+                      Usage{"HugeWakeTimeout", {"patch-and-load", "x.rom", "--wake-timeout", "1e308"}},
+                      Usage{"WakeTimeoutJustOverTheLimit", {"load", "x.rom", "--wake-timeout", "1000000.001"}},
                       Usage{"EraseWithoutClock", {"erase-and-load", "x.rom"}},
                       Usage{"IdWithoutRevision", {"patch-and-load", "x.rom", "--expect-id", "0x41"}},
                       Usage{"IdNotAWord", {"erase-and-load", "x.rom", "--clock", "7372800", "--expect-id", "0x10000"}},
@@ -370,7 +451,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "trailer: 2D 70 00", "identity 0x1D2D: accepted"},
                  ""},
         InfoCase{"TooLong", Image(67588), 1,
-                 {"size:    67588 bytes", "pages:   22 of 3072 bytes", "sent:    pages 1..21 (64512 bytes)",
+                 {"size:    67588 bytes", "pages:   22 of 3072 bytes", "sent:    none",
                   "trailer: none", "identity 0x1D2D: refused"},
                  "Программа слишком длинна.\n"},
         InfoCase{"OnePageAndTrailer", WithTrailer(Image(Page), 0x2D, 0x70), 0,
@@ -378,16 +459,20 @@ INSTANTIATE_TEST_SUITE_P(
                   "identity 0x1D2D: accepted"},
                  ""},
         InfoCase{"WrongType", WithTrailer(Image(2 * Page), 0x2E, 0x70), 1,
-                 {"size:    6147 bytes", "pages:   2 of 3072 bytes", "sent:    pages 1..1 (3072 bytes)",
+                 {"size:    6147 bytes", "pages:   2 of 3072 bytes", "sent:    none",
                   "trailer: 2E 70 00", "identity 0x1D2D: refused"},
                  "Тип микроконтроллера не совпадает с версией ПО.\n"}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(CliTest, InfoOnAMissingFile) {
-    const RunResult r = RunCli({"info", dir.File("absent.rom")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "Файл не найден\n");
+// A folder, a FIFO (which would block a plain open) or a device is no image file.
+TEST_F(CliTest, InfoOnAMissingFileOrAnythingButARegularFile) {
+    ASSERT_EQ(::mkfifo(dir.File("fifo.rom").c_str(), 0600), 0);
+    for (const std::string& path : {dir.File("absent.rom"), dir.Path().string(), dir.File("fifo.rom"), std::string("/dev/null")}) {
+        const RunResult r = RunCli({"info", path}, "", 10);
+        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_EQ(r.out, "") << path;
+        EXPECT_EQ(r.err, "Файл не найден\n") << path;
+    }
 }
 
 TEST_F(CliTest, PortsListsCandidatesAndSaysWhenNoneIsFree) {
