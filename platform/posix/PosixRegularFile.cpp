@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
 
 #include "platform/RegularFile.h"
 
@@ -36,20 +35,6 @@ RegularFile RegularFile::Open(const std::string& utf8Path, std::error_code& erro
         file.size_ = static_cast<std::uint64_t>(info.st_size);
     }
     return file;
-}
-
-RegularFile::~RegularFile() { Close(); }
-
-RegularFile::RegularFile(RegularFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, Closed)), size_(other.size_) {}
-
-RegularFile& RegularFile::operator=(RegularFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, Closed);
-        size_ = other.size_;
-    }
-    return *this;
 }
 
 void RegularFile::Close() {

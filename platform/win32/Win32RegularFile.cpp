@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <utility>
 
 #include "platform/RegularFile.h"
 #include "platform/win32/WinText.h"
@@ -45,20 +44,6 @@ RegularFile RegularFile::Open(const std::string& utf8Path, std::error_code& erro
         file.size_ = static_cast<std::uint64_t>(size.QuadPart);
     }
     return file;
-}
-
-RegularFile::~RegularFile() { Close(); }
-
-RegularFile::RegularFile(RegularFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, Closed)), size_(other.size_) {}
-
-RegularFile& RegularFile::operator=(RegularFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, Closed);
-        size_ = other.size_;
-    }
-    return *this;
 }
 
 void RegularFile::Close() {
