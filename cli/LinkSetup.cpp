@@ -7,7 +7,6 @@
 #include "link/LinkError.h"
 #include "platform/Clock.h"
 #include "platform/Process.h"
-#include "platform/SerialPort.h"
 
 namespace kx::cli {
 namespace {
@@ -53,7 +52,7 @@ std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, Console
     if (!link.PortOpen()) {
         if (!ui.ErrorShown()) {
             // The system's text alone does not say which port failed, nor why.
-            const std::string why = platform::SystemSerialPorts().OpenFailure();
+            const std::string why = link.Context().ports.OpenFailure();
             if (!link.PortName.empty())
                 ui.ShowError("kxboot-cli: cannot open the port " + link.PortName + (why.empty() ? "" : ": " + why));
             ui.ShowError(texts::NoFreePort);
