@@ -1,12 +1,14 @@
 #include "platform/posix/UucpLock.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "tests/app/TempDir.h"
 
@@ -60,6 +62,42 @@ TEST_F(UucpLockTest, LockFilePidReadsTheCommonForms) {
     for (const auto& c : cases) {
         WriteLock("/dev/ttyS0", c.content);
         EXPECT_EQ(LockFilePid(LockFile("/dev/ttyS0")), c.pid) << c.content;
+    }
+}
+
+// Anyone may plant entries in the lock folder. A FIFO (which would block a plain open)
+// and a link (even to a file naming a live PID) hold no PID: they are stale and are
+// replaced, and a link's target is never touched. A folder cannot be removed, so the
+// port stays busy.
+TEST_F(UucpLockTest, WhatIsNotARegularFileIsAStaleLockOrABusyPort) {
+    const std::string device = "/dev/ttyUSB9";
+    const std::string target = tmp.File("someone-elses-file");
+    const std::string live = std::to_string(::getpid()) + "\n";
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> plant;
+        UucpLock::Outcome outcome;
+    };
+    const Case cases[] = {
+        {"fifo", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); },
+         UucpLock::Outcome::Acquired},
+        {"link to a live lock", [&](const std::string& path) { fs::create_symlink(target, path); },
+         UucpLock::Outcome::Acquired},
+        {"dangling link", [](const std::string& path) { fs::create_symlink("/nonexistent/x", path); },
+         UucpLock::Outcome::Acquired},
+        {"folder", [](const std::string& path) { fs::create_directory(path); },
+         UucpLock::Outcome::Busy},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(target, std::ios::binary) << live;
+        c.plant(LockFile(device));
+        EXPECT_FALSE(UucpLock::Held(device, folders)) << c.name;
+        std::unique_ptr<UucpLock> lock;
+        EXPECT_EQ(UucpLock::Acquire(device, folders, lock), c.outcome) << c.name;
+        EXPECT_EQ(test::ReadAll(target), live) << c.name;
+        lock.reset();
+        std::error_code ec;
+        fs::remove_all(LockFile(device), ec);
     }
 }
 
