@@ -123,6 +123,8 @@ void TKX_RS::Exchange() {
 }
 
 void TKX_RS::TransmitFrame() {
+    // A port pulled out and plugged in again is taken up here, before RTS is raised on it.
+    ReopenLostPort();
     const bool rs485 = LineMode == 2;
     LineTurn turn(*this, rs485);
     const std::size_t length = TxBuf[0];
@@ -130,9 +132,9 @@ void TKX_RS::TransmitFrame() {
     if (Handle) {
         Handle->PurgeInput();
         Handle->PurgeOutput();
-        // Not checked: a failed write shows up as a missing answer.
-        Handle->Write(TxBuf.data(), length);
     }
+    // Not checked: a failed write shows up as a missing answer.
+    WritePort(TxBuf.data(), length);
     if (Trace != nullptr) Trace->Sent(TxBuf.data(), length);
     if (!rs485) return;
     // The request comes back on a two-wire line; take it off and ignore how that went.
@@ -175,18 +177,21 @@ Millis TKX_RS::TransmissionAllowance(std::uint32_t baudRate, std::int32_t txPos)
 }
 
 std::size_t TKX_RS::ReadUntil(std::uint8_t* buffer, std::size_t maxCount, Millis deadline) {
+    // The clock counts whole milliseconds and the deadline was taken from a truncated
+    // reading, so a wait that ended on the deadline's own tick could be up to a
+    // millisecond short: give up only once the clock is later than the deadline.
+    const Millis giveUp = deadline + Millis{1};
     for (;;) {
         Ui().ProcessMessages();
         const Millis start = clock_.Now();
-        const Millis wait = std::clamp(deadline - start, Millis::zero(), PumpInterval);
-        if (Handle) {
-            const std::size_t n = Handle->Read(buffer, maxCount, wait);
-            if (n > 0) return n;
-        }
-        // No port, or one that gives up early: sleep out the slice rather than spin.
+        const Millis wait = std::clamp(giveUp - start, Millis::zero(), PumpInterval);
+        const std::size_t n = ReadPort(buffer, maxCount, wait);
+        if (n > 0) return n;
+        // No port (or one that has just gone), or one that gives up early: sleep out the
+        // slice rather than spin.
         const Millis waited = clock_.Now() - start;
         if (waited < wait) clock_.Sleep(wait - waited);
-        if (clock_.Now() >= deadline) return 0;
+        if (clock_.Now() >= giveUp) return 0;
     }
 }
 

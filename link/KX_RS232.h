@@ -70,8 +70,9 @@ protected:
 private:
     // Index of an answer's first data byte.
     std::int32_t FirstDataIndex() const { return ShortHeader ? 3 : 5; }
-    // Waits for bytes until `deadline`, letting window messages run at least every
-    // PumpInterval; reads at most `maxCount` of them, 0 when none came in time.
+    // Waits for bytes until the clock is later than `deadline`, letting window messages
+    // run at least every PumpInterval; reads at most `maxCount` of them, 0 when none
+    // came in time.
     std::size_t ReadUntil(std::uint8_t* buffer, std::size_t maxCount, platform::Millis deadline);
     void TraceReceived(std::size_t count);
 

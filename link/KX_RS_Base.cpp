@@ -84,6 +84,7 @@ void TKX_RS_Base::OpenPort(std::int32_t number) {
         Ui().ShowError(texts::NoFreePort);
         return;
     }
+    openedByName_ = false;
     OpenAndConfigure(PortNames[static_cast<std::size_t>(PortNumber)]);
 }
 
@@ -94,6 +95,7 @@ void TKX_RS_Base::OpenPortNamed(const std::string& name) {
             PortNumber = n;
             break;
         }
+    openedByName_ = true;
     OpenAndConfigure(name);
 }
 
@@ -111,13 +113,51 @@ void TKX_RS_Base::OpenAndConfigure(const std::string& name) {
     if (Handle) Handle->PurgeInput();
 }
 
-void TKX_RS_Base::ClosePort() { Handle.reset(); }
+void TKX_RS_Base::ClosePort() {
+    Handle.reset();
+    portLost_ = false;
+}
 
 void TKX_RS_Base::SetPortOpen(bool open) {
-    if (open)
-        OpenPort(PortNumber);
-    else
+    if (!open)
         ClosePort();
+    else if (openedByName_)
+        OpenAndConfigure(PortName);
+    else
+        OpenPort(PortNumber);
+}
+
+std::size_t TKX_RS_Base::ReadPort(std::uint8_t* buffer, std::size_t maxCount, platform::Millis wait) {
+    if (!Handle) return 0;
+    try {
+        return Handle->Read(buffer, maxCount, wait);
+    } catch (const platform::PortGone&) {
+        DropLostPort();
+        return 0;
+    }
+}
+
+void TKX_RS_Base::WritePort(const std::uint8_t* data, std::size_t count) {
+    if (!Handle) return;
+    try {
+        Handle->Write(data, count);
+    } catch (const platform::PortGone&) {
+        DropLostPort();
+    }
+}
+
+void TKX_RS_Base::DropLostPort() {
+    // Not ClosePort: the port is to come back, unlike one the program closed.
+    Handle.reset();
+    portLost_ = true;
+}
+
+void TKX_RS_Base::ReopenLostPort() {
+    if (!portLost_) return;
+    // The same name: on Linux the device path or the stable link to it, on Windows the
+    // same COM number; the line settings, DTR and the purge as at any open.
+    OpenAndConfigure(PortName);
+    portLost_ = !Handle;
 }
 
 void TKX_RS_Base::SetBaudRate(std::uint32_t rate) {

@@ -43,6 +43,8 @@ public:
     // Opens a port by name whether or not it is among the candidates (command line --port).
     void OpenPortNamed(const std::string& name);
     virtual void ClosePort();
+    // True opens the port anew (closing it first): the one opened by name when that is how
+    // it was opened, else slot PortNumber.
     void SetPortOpen(bool open);
     bool PortOpen() const { return Handle != nullptr; }
 
@@ -69,13 +71,26 @@ public:
 
 protected:
     const LinkContext context_;
+
+    // Reading and writing the open port. A port that goes away under its handle (an
+    // adapter pulled out) is closed here and then counts as silent; ReopenLostPort opens
+    // the same port again, with the same settings, once it is back.
+    std::size_t ReadPort(std::uint8_t* buffer, std::size_t maxCount, platform::Millis wait);
+    void WritePort(const std::uint8_t* data, std::size_t count);
+    void ReopenLostPort();
+
     platform::SerialPorts& ports_;
 
 private:
+    void DropLostPort();
+
     // Closes any open port, then opens `name` and applies the line settings to it.
     void OpenAndConfigure(const std::string& name);
     // A stored slot number: that port when the last scan found it free, else the lowest free one.
     void OpenSlotOrFirstFree(std::int32_t number);
+
+    bool openedByName_ = false;
+    bool portLost_ = false;   // the handle was dropped because its port went away
 };
 
 }  // namespace kx::link

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,17 @@
 
 namespace kx::platform {
 
+// Raised by Read and Write when the port has gone away under the open handle (a USB
+// adapter pulled out, a pty whose other side was closed): the handle is dead for good,
+// and only closing it and opening the port again, once it is back, can help.
+class PortGone : public std::runtime_error {
+public:
+    PortGone() : std::runtime_error("the serial port has gone away") {}
+};
+
 // One open serial port. Every operation but Read and BaudRate is fire-and-forget:
-// the link never tests their results, so a backend swallows its OS errors.
+// the link never tests their results, so a backend swallows its OS errors. Read and
+// Write tell a port that has gone away from one that is merely silent (PortGone).
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
@@ -33,12 +43,13 @@ public:
     virtual void PurgeInput() = 0;
     virtual void PurgeOutput() = 0;
 
-    // Writes all bytes (blocking until handed to the driver); failures are not reported.
+    // Writes all bytes (blocking until handed to the driver). Throws PortGone when the
+    // port has gone away; other failures are not reported.
     virtual void Write(const std::uint8_t* data, std::size_t count) = 0;
 
     // Waits at most `wait` for data and returns as soon as at least one byte is there,
     // reading at most `maxCount` of the bytes already received. Returns 0 when nothing
-    // came in time, and also (after at most `wait`) when the port has gone away.
+    // came in time; throws PortGone (at once) when the port has gone away.
     virtual std::size_t Read(std::uint8_t* buffer, std::size_t maxCount, Millis wait) = 0;
 };
 

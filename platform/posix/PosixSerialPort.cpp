@@ -28,6 +28,10 @@ int PollTimeout(Clock::time_point deadline) {
 
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
+// What a tty says once its device has gone: a pty whose master was closed gives EIO, a
+// removed USB adapter EIO, ENXIO or ENODEV.
+bool DeviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE; }
+
 }  // namespace
 
 namespace {
@@ -126,17 +130,14 @@ void PosixSerialPort::Write(const std::uint8_t* data, std::size_t count) {
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n == 0 || !WouldBlock(errno)) return;  // the port is gone: the answer will be missing
+        if (n < 0 && DeviceGone(errno)) throw PortGone();
+        if (n == 0 || !WouldBlock(errno)) return;  // not taken: the answer will be missing
         pollfd room{fd_.Get(), POLLOUT, 0};
         const int ready = ::poll(&room, 1, PollTimeout(deadline));
         if (ready < 0 && errno == EINTR) continue;
+        if (ready > 0 && (room.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) throw PortGone();
         if (ready <= 0 || (room.revents & POLLOUT) == 0) return;
     }
-}
-
-std::size_t PosixSerialPort::DeadUntil(Clock::time_point deadline) {
-    std::this_thread::sleep_until(deadline);
-    return 0;
 }
 
 std::size_t PosixSerialPort::Read(std::uint8_t* buffer, std::size_t maxCount, Millis wait) {
@@ -146,9 +147,9 @@ std::size_t PosixSerialPort::Read(std::uint8_t* buffer, std::size_t maxCount, Mi
         pollfd input{fd_.Get(), POLLIN, 0};
         const int ready = ::poll(&input, 1, PollTimeout(deadline));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) return DeadUntil(deadline);
+        if (ready < 0) throw PortGone();
         if (ready == 0) return 0;
-        if ((input.revents & POLLIN) == 0) return DeadUntil(deadline);  // hang-up or error only
+        if ((input.revents & POLLIN) == 0) throw PortGone();  // hang-up or error only
         const ssize_t n = ::read(fd_.Get(), buffer, maxCount);
         if (n > 0) {
             const auto got = static_cast<std::size_t>(n);
@@ -156,7 +157,7 @@ std::size_t PosixSerialPort::Read(std::uint8_t* buffer, std::size_t maxCount, Mi
         }
         if (n < 0 && (errno == EINTR || WouldBlock(errno))) continue;
         // "Readable" yet nothing to read: end of file after a hang-up, EIO, ENXIO.
-        return DeadUntil(deadline);
+        throw PortGone();
     }
 }
 

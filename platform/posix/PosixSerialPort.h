@@ -39,8 +39,6 @@ public:
 private:
     PosixSerialPort(std::unique_ptr<UucpLock> lock, UniqueFd fd);
     using TimePoint = std::chrono::steady_clock::time_point;
-    // A port that has gone away answers every wait with "nothing", after the wait.
-    static std::size_t DeadUntil(TimePoint deadline);
     Millis WriteBound(std::size_t count);
     // The rest of a block still on the line: one wait for all of it instead of a wake-up
     // per character. Never waits past `deadline`, nor past the earliest moment the

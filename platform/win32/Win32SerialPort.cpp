@@ -35,6 +35,22 @@ COMMTIMEOUTS ReadTimeouts(Millis wait) {
     return timeouts;
 }
 
+// What the calls on an open handle fail with once its device has gone (a USB adapter
+// pulled out): drivers differ in which of these they give.
+bool RemovalError(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_BAD_COMMAND:
+        case ERROR_DEVICE_REMOVED:
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_GEN_FAILURE:
+        case ERROR_OPERATION_ABORTED:
+            return true;
+        default:
+            return false;
+    }
+}
+
 class Win32SerialPort final : public SerialPort {
 public:
     explicit Win32SerialPort(HANDLE handle) : handle_(handle) { ApplyReadWait(Millis::zero()); }
@@ -72,7 +88,7 @@ public:
     void Write(const std::uint8_t* data, std::size_t count) override {
         DWORD written = 0;
         const auto size = static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD));
-        WriteFile(handle_, data, size, &written, nullptr);
+        if (!WriteFile(handle_, data, size, &written, nullptr)) ThrowIfGone();
     }
 
     std::size_t Read(std::uint8_t* buffer, std::size_t maxCount, Millis wait) override {
@@ -81,8 +97,9 @@ public:
         DWORD received = 0;
         const auto size = static_cast<DWORD>(std::min<std::size_t>(maxCount, MAXDWORD));
         if (!ReadFile(handle_, buffer, size, &received, nullptr)) {
-            // The port has gone away: fail after the wait, as a silent line would, instead
-            // of letting the caller spin on instant failures.
+            ThrowIfGone();
+            // Any other failure: fail after the wait, as a silent line would, instead of
+            // letting the caller spin on instant failures.
             if (wait > Millis::zero()) ::Sleep(ReadTimeouts(wait).ReadTotalTimeoutConstant);
             return 0;
         }
@@ -90,6 +107,17 @@ public:
     }
 
 private:
+    // After a failed ReadFile or WriteFile. A driver that aborts calls after a line error
+    // (fAbortOnError) gives ERROR_OPERATION_ABORTED too, but then ClearCommError clears
+    // the error and succeeds; on a removed device it fails as well.
+    void ThrowIfGone() {
+        if (!RemovalError(GetLastError())) return;
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (ClearCommError(handle_, &errors, &status)) return;
+        if (RemovalError(GetLastError())) throw PortGone();
+    }
+
     static DCB EmptyDcb() {
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;

@@ -161,20 +161,45 @@ TEST_F(LinkTest, UnansweredTransactWaitsThreeDeadlinesAndTheProtocolPauses) {
         const Millis turn{mode == 0 ? 0 : 20};
         ASSERT_EQ(line->writeTimes.size(), 3u);
         EXPECT_EQ(line->writeTimes[0] - start, turn);
-        EXPECT_EQ(line->writeTimes[1] - line->writeTimes[0], Millis{1002 + 50});
-        EXPECT_EQ(line->writeTimes[2] - line->writeTimes[1], Millis{1002 + 50});
-        EXPECT_EQ(clock.Now() - line->writeTimes[2], Millis{1002});
+        // Each attempt gives up on the first tick later than its deadline.
+        EXPECT_EQ(line->writeTimes[1] - line->writeTimes[0], Millis{1003 + 50});
+        EXPECT_EQ(line->writeTimes[2] - line->writeTimes[1], Millis{1003 + 50});
+        EXPECT_EQ(clock.Now() - line->writeTimes[2], Millis{1003});
     }
 }
 
-TEST_F(LinkTest, AnswerDeadlineIncludesTheTransmissionAllowance) {
+// The clock counts whole milliseconds from a truncated start, so a wait may end only on
+// a tick later than its deadline: one that ended on the deadline's own tick could be up
+// to a millisecond short of the full time.
+TEST_F(LinkTest, ReceptionGivesUpOnlyOnceTheClockIsPastTheDeadline) {
+    struct Case {
+        const char* name;
+        Millis firstByte;   // after the write
+        Millis spacing;     // between the answer's bytes
+        const char* error;  // "" when the answer is taken
+        Millis failsAfter;  // from the write, when it fails
+    };
+    // At 19200 bit/s, TxPos 5: deadline 1000 + 2 ms after the write; ByteTimeout 200 ms.
+    const Case cases[] = {
+        {"first byte on the deadline", Millis{1002}, Millis{0}, "", {}},
+        {"first byte a tick after it", Millis{1003}, Millis{0}, "", {}},
+        {"first byte two ticks after it", Millis{1004}, Millis{0}, texts::NoLink, Millis{1003}},
+        {"gap of the byte time-out", Millis{0}, Millis{200}, "", {}},
+        {"gap a tick longer", Millis{0}, Millis{201}, "", {}},
+        {"gap two ticks longer", Millis{0}, Millis{202}, texts::ByteGap, Millis{201}},
+    };
     link->SetBaudRate(19200);
-    link->StartCommand(0xF9, 1);
-    AnswerAlways(GoodAnswer, Millis{1002});
-    EXPECT_NO_THROW(link->TransactOnce());
-    AnswerAlways(GoodAnswer, Millis{1003});
-    link->StartCommand(0xF9, 1);
-    EXPECT_EQ(LinkErrorOf([&] { link->TransactOnce(); }), texts::NoLink);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        line->incoming.clear();
+        line->onWrite = [&](const Bytes&) { line->Send(GoodAnswer, c.firstByte, c.spacing); };
+        link->StartCommand(0xF9, 1);
+        const Millis start = clock.Now();
+        EXPECT_EQ(LinkErrorOf([&] { link->TransactOnce(); }), c.error);
+        if (*c.error != '\0') {
+            EXPECT_EQ(clock.Now() - start, c.failsAfter);
+        }
+    }
 }
 
 TEST(TransmissionAllowance, IsRoundedHalfToEven) {
@@ -208,15 +233,12 @@ TEST_F(LinkTest, LaterAttemptsHideEarlierFailures) {
 }
 
 TEST_F(LinkTest, ByteTimeoutCountsFromEachByte) {
-    // Bytes 199 ms apart pass; a gap of 201 ms fails at once with the in-block text.
+    // Bytes 199 ms apart pass, the whole answer taking far longer than one ByteTimeout.
     line->onWrite = [&](const Bytes&) { line->Send(GoodAnswer, Millis{0}, Millis{199}); };
     link->StartCommand(0xF9, 1);
-    EXPECT_NO_THROW(link->TransactOnce());
-    line->onWrite = [&](const Bytes&) { line->Send(GoodAnswer, Millis{0}, Millis{201}); };
-    link->StartCommand(0xF9, 1);
     const Millis start = clock.Now();
-    EXPECT_EQ(LinkErrorOf([&] { link->TransactOnce(); }), texts::ByteGap);
-    EXPECT_EQ(clock.Now() - start, Millis{200});
+    EXPECT_NO_THROW(link->TransactOnce());
+    EXPECT_EQ(clock.Now() - start, Millis{199 * (GoodAnswer.size() - 1)});
 }
 
 TEST_F(LinkTest, ShortLengthByteFailsAtOnceAndLeavesTheRestQueued) {
@@ -300,10 +322,64 @@ TEST_F(LinkTest, ClosedPortFailsAfterTheFullDeadlineWithoutSpinning) {
     const Millis start = clock.Now();
     EXPECT_EQ(LinkErrorOf([&] { link->Command(0xF9, 1); }), texts::NoLink);
     // R at 115200 bit/s for TxPos 5 is 0.
-    EXPECT_EQ(clock.Now() - start, Millis{3 * 1000 + 2 * 50});
+    EXPECT_EQ(clock.Now() - start, Millis{3 * 1001 + 2 * 50});
     EXPECT_EQ(clock.Slept(), clock.Now() - start);
     for (std::size_t i = 1; i < calls.size(); ++i) EXPECT_LE(calls[i] - calls[i - 1], TKX_RS::PumpInterval);
     EXPECT_LT(calls.size(), 400u);
+}
+
+// An adapter pulled out under the open handle: the handle is closed, the requests fail as
+// on a silent line, and the same port is opened again, configured as before, once it is
+// back; the exchange then goes on on the new handle.
+TEST_F(LinkTest, APulledPortIsOpenedAgainByItsNameOnceItIsBack) {
+    link->SetLineMode(2);
+    link->SetBaudRate(19200);
+    AnswerAlways(GoodAnswer);
+    line->pulled = true;
+    line->events.clear();
+    const std::size_t opensBefore = ports.opened.size();
+    const Millis start = clock.Now();
+    EXPECT_EQ(LinkErrorOf([&] { link->Command(0xF9, 1); }), texts::NoLink);
+    // The full time of three attempts, each waiting for the echo and then the answer
+    // (20 ms turn, R = 2 ms), waited out, not spun.
+    EXPECT_EQ(clock.Now() - start, Millis{20 + 3 * 2 * 1003 + 2 * 50});
+    EXPECT_EQ(clock.Slept(), clock.Now() - start);
+    EXPECT_FALSE(link->PortOpen());
+    EXPECT_EQ(line->Count("CLOSE"), 1u);
+    // Each later attempt looked for the port again under its name.
+    EXPECT_EQ(ports.opened.size() - opensBefore, 2u);
+    EXPECT_EQ(ports.opened.back(), "COM1");
+
+    line->pulled = false;
+    line->events.clear();
+    line->writes.clear();
+    ASSERT_NO_THROW(link->Command(0xF9, 1));
+    EXPECT_EQ(line->writes.size(), 1u);
+    EXPECT_EQ(link->GetByte(), 0xAA);
+    EXPECT_EQ(link->PortNumber, 1);
+    EXPECT_EQ(link->PortName, "COM1");
+    // Opened with the rate in use, DTR raised and input purged, before RTS goes up.
+    const std::vector<std::string> reopen{"OPEN", "QUEUES", "BAUD=19200", "BYTESIZE=8", "PARITY=0",
+                                          "STOPBITS=2", "DTR", "PURGE-RX", "RTS+"};
+    ASSERT_GE(line->events.size(), reopen.size());
+    EXPECT_EQ(std::vector<std::string>(line->events.begin(), line->events.begin() + 9), reopen);
+}
+
+TEST_F(LinkTest, APortPulledMidAnswerFailsWithTheLinksTextAndAClosedOneStaysClosed) {
+    // The adapter goes as the answer starts to come in, and stays away.
+    line->onWrite = [&](const Bytes&) {
+        line->Send({GoodAnswer[0], GoodAnswer[1]});
+        line->pulled = true;
+    };
+    EXPECT_EQ(LinkErrorOf([&] { link->Command(0xF9, 1); }), texts::NoLink);
+    EXPECT_FALSE(link->PortOpen());
+    // A port the program closes itself is not taken up again when it comes back.
+    link->ClosePort();
+    line->pulled = false;
+    AnswerAlways(GoodAnswer);
+    const std::size_t opens = ports.opened.size();
+    EXPECT_EQ(LinkErrorOf([&] { link->Command(0xF9, 1); }), texts::NoLink);
+    EXPECT_EQ(ports.opened.size(), opens);
 }
 
 struct RecordingTrace final : link::FrameTrace {

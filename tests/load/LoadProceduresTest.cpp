@@ -122,6 +122,25 @@ TEST_F(Load, ARefusedRateIsUndoneWithItsBoxAndNoWindow) {
     EXPECT_TRUE(device.requests.empty());
 }
 
+TEST_F(Load, EraseReopensAPortOpenedByNameAsItDoesOneOpenedByNumber) {
+    // A port given by name (the command line's --port) that no scan has listed.
+    const std::string name = "/dev/serial/by-id/usb-adapter";
+    const auto named = ports.Add(name);
+    FakeBootLoader other{*named, link};
+    other.identity = {0, 0x94, 0x03};
+    link.OpenPortNamed(name);
+    ASSERT_EQ(link.PortNumber, 0);
+    named->events.clear();
+    link.EraseAndLoad(Image(128), false, 7372800, 0);
+    const Texts reopen{"CLOSE", "OPEN", "QUEUES", "BAUD=19200", "BYTESIZE=8", "PARITY=0", "STOPBITS=2",
+                       "DTR", "PURGE-RX"};
+    ASSERT_GE(named->events.size(), reopen.size());
+    EXPECT_EQ(Texts(named->events.begin(), named->events.begin() + 9), reopen);
+    EXPECT_EQ(ui.Infos(), Texts{Done});
+    EXPECT_EQ(other.pages.size(), 1u);
+    EXPECT_TRUE(device.requests.empty());  // the port in slot 1 was never used
+}
+
 TEST_F(Load, AClockWhoseRateDoesNotFit32BitsIsARangeError) {
     for (double clockHz : {1e30, -7372800.0, std::nan("")}) {
         EXPECT_THROW(link.EraseAndLoad(Image(128), false, clockHz, 0), link::RangeError) << clockHz;

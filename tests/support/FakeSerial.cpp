@@ -37,6 +37,7 @@ void FakeSerialPort::PurgeInput() {
 }
 
 void FakeSerialPort::Write(const std::uint8_t* data, std::size_t count) {
+    if (line_->pulled) throw platform::PortGone();
     Bytes bytes(data, data + count);
     line_->writes.push_back(bytes);
     line_->writeTimes.push_back(line_->clock.Now());
@@ -45,6 +46,7 @@ void FakeSerialPort::Write(const std::uint8_t* data, std::size_t count) {
 
 std::size_t FakeSerialPort::Read(std::uint8_t* buffer, std::size_t maxCount, Millis wait) {
     FakeLine& line = *line_;
+    if (line.pulled) throw platform::PortGone();
     const Millis now = line.clock.Now();
     if (line.gone || line.incoming.empty() || line.incoming.front().first > now + wait) {
         line.clock.Advance(wait);
@@ -76,7 +78,7 @@ bool FakeSerialPorts::IsFree(const std::string& name) {
 std::unique_ptr<platform::SerialPort> FakeSerialPorts::Open(const std::string& name) {
     opened.push_back(name);
     const auto it = lines_.find(name);
-    if (it == lines_.end() || !free_[name] || it->second->open) return nullptr;
+    if (it == lines_.end() || !free_[name] || it->second->open || it->second->pulled) return nullptr;
     it->second->events.push_back("OPEN");
     return std::make_unique<FakeSerialPort>(it->second);
 }

@@ -34,6 +34,8 @@ struct FakeLine {
     std::uint32_t baud = 9600;
     std::set<std::uint32_t> refusedRates;
     bool gone = false;  // the port disappeared: reads return nothing
+    // The adapter is pulled out: reads and writes raise PortGone, and opening fails.
+    bool pulled = false;
     bool open = false;  // a port object for this line exists (probes then find it taken)
     // Called after every write with the bytes written; typically queues an answer.
     std::function<void(const Bytes&)> onWrite;
