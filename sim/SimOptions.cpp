@@ -58,6 +58,10 @@ const std::map<std::string, Setter>& ValueOptions() {
          [](Options& o, const std::string& v) { o.revision241 = static_cast<std::uint8_t>(ParseNumber(v, 0, 15)); }},
         {"--ignore-identify",
          [](Options& o, const std::string& v) { o.ignoreIdentify = ParseNumber(v, 0, 1'000'000'000); }},
+        {"--replug-after",
+         [](Options& o, const std::string& v) { o.replugAfter = ParseNumber(v, 1, 1'000'000'000); }},
+        {"--replug-ms",
+         [](Options& o, const std::string& v) { o.replugAway = Millis{ParseNumber(v, 0, 10'000)}; }},
         {"--baud", SetPace},
         {"--turnaround", [](Options& o, const std::string& v) { o.turnaround = ParseMillis(v); }},
         {"--program-ms", [](Options& o, const std::string& v) { o.programTime = ParseMillis(v); }},
@@ -134,6 +138,13 @@ Port:
   --until-killed         ignore standard input; serve until a signal ends the program
                          (use this when stdin is /dev/null, e.g. in a background job)
   --short-header         frames carry no header word (length, address, function, ...)
+  --replug-after N       on the Nth request heard (seq=N in the log) the adapter is
+                         pulled out: that request gets no echo and no answer;
+                         the pty is closed (the other side's port hangs up), the --link
+                         name goes away for --replug-ms, then a new pty appears under it
+                         and its path is printed as a further line; SIGUSR1 does the
+                         same at any time
+  --replug-ms MS         how long the port is away on a replug, 0..10000 (default 200)
 
 Line:
   --echo                 echo every request byte, as a two-wire RS485 line does (default)

@@ -30,6 +30,8 @@ struct Options {
     std::uint16_t identity241 = 0x0041;
     std::uint8_t revision241 = 0;
     long ignoreIdentify = 0;
+    long replugAfter = 0;          // recreate the pty after this request (0: never)
+    Millis replugAway{200};        // how long the port is away on a replug
 
     std::uint32_t paceBaud = 0;    // 0: no pacing
     bool paceLineRate = false;     // pace at the rate the other side has set on the tty

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 namespace kx::sim {
 namespace {
@@ -62,5 +63,14 @@ PtyLink::PtyLink(const std::string& linkPath, const std::string& target) : path_
 }
 
 PtyLink::~PtyLink() { ::unlink(path_.c_str()); }
+
+void Replug(Pty& pty, std::optional<PtyLink>& link, std::chrono::milliseconds away) {
+    pty.HangUp();
+    const std::string linkPath = link ? link->Path() : std::string();
+    link.reset();
+    std::this_thread::sleep_for(away);
+    pty = Pty();
+    if (!linkPath.empty()) link.emplace(linkPath, pty.SlavePath());
+}
 
 }  // namespace kx::sim

@@ -1,6 +1,8 @@
 #pragma once
 // The simulator's end of the line: a pseudo-terminal whose slave side the program under
 // test opens as its serial port.
+#include <chrono>
+#include <optional>
 #include <string>
 
 #include "platform/posix/UniqueFd.h"
@@ -35,8 +37,15 @@ public:
     PtyLink(const PtyLink&) = delete;
     PtyLink& operator=(const PtyLink&) = delete;
 
+    const std::string& Path() const { return path_; }
+
 private:
     std::string path_;
 };
+
+// An adapter pulled out and plugged in again: the pty is closed (the other program's
+// port hangs up), the link to it goes away for `away`, then a new pty appears under the
+// same link. Throws std::runtime_error when the new pty cannot be made.
+void Replug(Pty& pty, std::optional<PtyLink>& link, std::chrono::milliseconds away);
 
 }  // namespace kx::sim

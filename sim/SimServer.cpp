@@ -31,8 +31,8 @@ bool Answers(FaultKind fault) {
 
 }  // namespace
 
-SimServer::SimServer(const Options& options, Pty& pty, RequestLog* log)
-    : options_(options), pty_(pty), log_(log), line_(pty.Master()), device_(options) {
+SimServer::SimServer(const Options& options, Pty& pty, RequestLog* log, std::function<void()> replug)
+    : options_(options), pty_(pty), log_(log), line_(pty.Master()), device_(options), replug_(std::move(replug)) {
     for (const auto& rule : options.faults) faults_.Add(rule);
     line_.SetCharacterTime(CharacterTime(options.paceBaud));
 }
@@ -86,6 +86,13 @@ void SimServer::OnFrame(TimePoint now) {
     const Request request = ParseRequest(raw, options_.shortHeader);
     const TimePoint wireEnd = pending_.back().wire;
     ++sequence_;
+    if (sequence_ == options_.replugAfter && replug_) {
+        // Pulled out while the request was on its way: nothing comes back.
+        pending_.clear();
+        replugDue_ = true;
+        if (log_ != nullptr) log_->Write(now, sequence_, request, "replug", false);
+        return;
+    }
 
     const char* refused = nullptr;
     FaultKind fault = FaultKind::None;
@@ -145,8 +152,24 @@ std::optional<TimePoint> SimServer::NextWake() const {
     return wake;
 }
 
-int SimServer::Run(const volatile std::sig_atomic_t& stop, const sigset_t& waitMask) {
+void SimServer::Replug() {
+    replugDue_ = false;
+    if (!replug_) return;
+    replug_();
+    // A new line: nothing queued on the old one survives the pull.
+    line_ = SimLine(pty_.Master());
+    line_.SetCharacterTime(CharacterTime(options_.paceBaud));
+    UpdatePace();
+    pending_.clear();
+}
+
+int SimServer::Run(const volatile std::sig_atomic_t& stop, volatile std::sig_atomic_t& replugNow,
+                   const sigset_t& waitMask) {
     while (stop == 0) {
+        if (replugNow != 0 || replugDue_) {
+            replugNow = 0;
+            Replug();
+        }
         pollfd fds[2] = {{pty_.Master(), static_cast<short>(POLLIN | (line_.Blocked() ? POLLOUT : 0)), 0},
                          {options_.watchStdin ? STDIN_FILENO : -1, POLLIN, 0}};
         const auto wake = NextWake();

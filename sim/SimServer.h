@@ -2,6 +2,7 @@
 // The simulator's event loop: reads requests off the pty, echoes them, lets the device
 // answer them (with the injected faults) and paces everything like a real line.
 #include <csignal>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -19,10 +20,12 @@ public:
     // A partial frame that has not grown for this long is dropped.
     static constexpr Millis StaleFrame{50};
 
-    SimServer(const Options& options, Pty& pty, RequestLog* log);
+    // `replug` pulls the adapter out and plugs it in again (closes `pty` and makes it anew).
+    SimServer(const Options& options, Pty& pty, RequestLog* log, std::function<void()> replug = {});
     // Serves until `stop` is set, stdin closes (if watched) or a hang-up fault; returns
-    // the exit status.
-    int Run(const volatile std::sig_atomic_t& stop, const sigset_t& waitMask);
+    // the exit status. Setting `replugNow` replugs at once (and clears it).
+    int Run(const volatile std::sig_atomic_t& stop, volatile std::sig_atomic_t& replugNow,
+            const sigset_t& waitMask);
 
 private:
     struct Arrived {
@@ -45,6 +48,7 @@ private:
     Bytes AnswerFrame(const Reply& reply, FaultKind fault) const;
     void UpdatePace();
     std::optional<TimePoint> NextWake() const;
+    void Replug();
 
     const Options& options_;
     Pty& pty_;
@@ -56,6 +60,8 @@ private:
     TimePoint lastArrival_{};
     long sequence_ = 0;
     bool hungUp_ = false;
+    std::function<void()> replug_;
+    bool replugDue_ = false;
 };
 
 }  // namespace kx::sim

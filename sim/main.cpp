@@ -15,25 +15,27 @@
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t replugRequested = 0;
 
 void OnStopSignal(int) { stopRequested = 1; }
+void OnReplugSignal(int) { replugRequested = 1; }
 
-// Blocks the stop signals except while the server waits, so that none is lost between
-// a check of the flag and the wait. Returns the mask to wait with.
-sigset_t InstallStopSignals() {
+// Blocks the stop and replug signals except while the server waits, so that none is
+// lost between a check of the flag and the wait. Returns the mask to wait with.
+sigset_t InstallSignals() {
     struct sigaction action {};
-    action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigset_t stops;
-    sigemptyset(&stops);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    sigset_t handled;
+    sigemptyset(&handled);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) {
+        action.sa_handler = signal == SIGUSR1 ? OnReplugSignal : OnStopSignal;
         sigaction(signal, &action, nullptr);
-        sigaddset(&stops, signal);
+        sigaddset(&handled, signal);
     }
     std::signal(SIGPIPE, SIG_IGN);
     sigset_t previous;
-    sigprocmask(SIG_BLOCK, &stops, &previous);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigdelset(&previous, signal);
+    sigprocmask(SIG_BLOCK, &handled, &previous);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigdelset(&previous, signal);
     return previous;
 }
 
@@ -51,7 +53,7 @@ int main(int argc, char** argv) {
         std::cout << kx::sim::HelpText();
         return 0;
     }
-    const sigset_t waitMask = InstallStopSignals();
+    const sigset_t waitMask = InstallSignals();
     try {
         std::unique_ptr<kx::sim::RequestLog> log;
         if (!options.logPath.empty()) log = std::make_unique<kx::sim::RequestLog>(options.logPath);
@@ -59,8 +61,12 @@ int main(int argc, char** argv) {
         std::optional<kx::sim::PtyLink> link;
         if (!options.linkPath.empty()) link.emplace(options.linkPath, pty.SlavePath());
         std::cout << pty.SlavePath() << std::endl;
-        kx::sim::SimServer server(options, pty, log.get());
-        return server.Run(stopRequested, waitMask);
+        const auto replug = [&] {
+            kx::sim::Replug(pty, link, options.replugAway);
+            std::cout << pty.SlavePath() << std::endl;
+        };
+        kx::sim::SimServer server(options, pty, log.get(), replug);
+        return server.Run(stopRequested, replugRequested, waitMask);
     } catch (const std::runtime_error& error) {
         std::cerr << "kxboot-sim: " << error.what() << "\n";
         return 1;

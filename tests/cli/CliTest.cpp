@@ -164,6 +164,57 @@ TEST_F(CliTest, ADeviceThatWakesLateIsStillLoaded) {
     EXPECT_EQ(ProgrammedPages(), std::vector<std::string>{"0"});
 }
 
+// The adapter is pulled out while the program waits for the board and plugged in again:
+// the port, given by its stable name, is opened anew and the load goes on to the end.
+class CliReplugTest : public CliTest {
+protected:
+    // The simulator printed a second pty path: the port really was a new one.
+    void ExpectNewPty() {
+        const std::string first = sim->Out();
+        EXPECT_TRUE(sim->WaitForOut(first + "/dev/", Seconds(5))) << sim->Out();
+    }
+    // Pages 1..3 of a four-page image, head bytes in front, nothing else, one finish.
+    void ExpectLoadedByteExact() {
+        Bytes expected(image.begin(), image.begin() + 3 * Page);
+        std::copy(SimHead.begin(), SimHead.end(), expected.begin());
+        const Bytes flashed = Flash();
+        ASSERT_GE(flashed.size(), expected.size());
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), flashed.begin()));
+        for (std::size_t i = expected.size(); i < flashed.size(); ++i) ASSERT_EQ(flashed[i], 0xFF) << i;
+        EXPECT_EQ(ProgrammedPages(), (std::vector<std::string>{"0", "2048", "4096"}));
+        EXPECT_EQ(Requests("6"), 1u);
+    }
+    const Bytes image = WithTrailer(Image(4 * Page), 0x2D, 0x70);
+};
+
+TEST_F(CliReplugTest, AfterTheThirdIdentify) {
+    // Two identify requests go unheeded; the third pulls the adapter out, and a new pty
+    // appears under the same name 300 ms later.
+    StartSim({"--ignore-identify", "2", "--replug-after", "3", "--replug-ms", "300"});
+    const RunResult r = Load(File(image));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Done);
+    const auto requests = Log();
+    ASSERT_GE(requests.size(), 4u);
+    EXPECT_EQ(requests[2].at("answer"), "replug");
+    EXPECT_EQ(requests[3].at("fn"), "1");
+    EXPECT_EQ(requests[3].at("answer"), "ok");
+    ExpectNewPty();
+    ExpectLoadedByteExact();
+}
+
+TEST_F(CliReplugTest, OnASignalToTheSimulator) {
+    StartSim({"--ignore-identify", "8", "--replug-ms", "200"});
+    ChildProcess cli(Cli({"load", File(image), "--port", tty}));
+    ASSERT_TRUE(LogShows("seq=2 ")) << "no identify request seen";
+    sim->Signal(SIGUSR1);
+    ExpectNewPty();
+    const auto status = cli.Wait(Seconds(40));
+    ASSERT_EQ(status, 0) << cli.Err();
+    EXPECT_EQ(cli.Out(), Done);
+    ExpectLoadedByteExact();
+}
+
 struct Refusal {
     const char* name;
     std::vector<std::string> sim;

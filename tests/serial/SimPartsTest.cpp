@@ -106,6 +106,7 @@ TEST(SimOptions, RefusesWhatItDoesNotKnow) {
     const std::vector<std::vector<const char*>> bad = {
         {"kxboot-sim", "--bogus"}, {"kxboot-sim", "--id"},          {"kxboot-sim", "--id", "70000"},
         {"kxboot-sim", "--head", "0102"}, {"kxboot-sim", "--rev-241", "16"}, {"kxboot-sim", "--echo=1"},
+        {"kxboot-sim", "--replug-after", "0"}, {"kxboot-sim", "--replug-ms", "10001"},
     };
     for (const auto& argv : bad) {
         EXPECT_THROW(ParseOptions(static_cast<int>(argv.size()), const_cast<char**>(argv.data())),
@@ -120,7 +121,7 @@ TEST(SimOptions, HelpNamesEveryOption) {
                                "--baud", "--turnaround", "--program-ms", "--erase-ms", "--own-address", "--id ",
                                "--id-byte4", "--head", "--id-240", "--id-241", "--rev-241", "--ignore-identify",
                                "--fault", "--silent", "--gap-ms", "--late-echo-ms", "--short-length", "--flash",
-                               "--log", "--help"}) {
+                               "--log", "--replug-after", "--replug-ms", "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
