@@ -219,6 +219,49 @@ TEST_F(Load, PatchSkipsPageTwoAndSendsTheHeadBytesInsteadOfTheFiles) {
     ExpectLinkSetBack();
 }
 
+TEST_F(Load, PatchSkipsPageTwoAlsoWhenItIsTheLastPage) {
+    device.identity = PatchIdentity;
+    link.PatchAndLoad(Image(2 * 1536 + 100), true, 0x41, 4);
+    ASSERT_EQ(device.pages.size(), 1u);
+    EXPECT_EQ(device.pages[0].address, 0u);
+    EXPECT_EQ(device.Count(fnWriteData), 12u);
+    EXPECT_EQ(device.Count(fnFinish), 1u);
+    // Page 1 of 2 moves the gauge to half; the skipped last page leaves it there, and
+    // the one page sent is all there was to send.
+    EXPECT_EQ(Gauge(), (std::vector<int>{50}));
+    EXPECT_TRUE(ui.Has("pages:1/1"));
+    EXPECT_EQ(ui.Infos(), Texts{Done});
+    ExpectLinkSetBack();
+}
+
+// An exception that leaves a procedure (here from the user interface, while the device
+// stays silent) still passes the final stage: window gone, rate and time-out set back.
+TEST_F(Load, AProcedureLeftByAnExceptionStillSetsTheLinkBack) {
+    struct WindowSystemGone : std::runtime_error {
+        WindowSystemGone() : std::runtime_error("the window system went away") {}
+    };
+    device.silentOn = [](const BootRequest&) { return true; };
+    const std::string path = Image(1024);
+    for (const bool patch : {false, true}) {
+        SCOPED_TRACE(patch ? "PatchAndLoad" : "EraseAndLoad");
+        device.requests.clear();
+        ui.processMessagesCalls = 0;
+        ui.onProcessMessages = [](long calls) {
+            if (calls > 3) throw WindowSystemGone();
+        };
+        if (patch)
+            EXPECT_THROW(link.PatchAndLoad(path, false, 0x41, 4), WindowSystemGone);
+        else
+            EXPECT_THROW(link.EraseAndLoad(path, false, 7372800, 0), WindowSystemGone);
+        ui.onProcessMessages = nullptr;
+        ASSERT_FALSE(device.requests.empty());
+        EXPECT_EQ(device.requests[0].baud, patch ? 115200u : 4800u);
+        EXPECT_EQ(ui.progress, nullptr);
+        EXPECT_EQ(ui.events.back(), "progress:destroy");
+        ExpectLinkSetBack();
+    }
+}
+
 TEST_F(Load, TheGaugeRoundsHalvesToEven) {
     device.identity = {0, 0x93, 0x08};
     link.EraseAndLoad(Image(8 * 64), true, 7372800, 0x0893);

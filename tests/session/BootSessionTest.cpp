@@ -262,6 +262,26 @@ TEST_F(BootSessionTest, AShortIdentityAnswerNeverLendsStaleBytesAsHeadBytes) {
     EXPECT_EQ(head, (app::HeadBytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6}));
 }
 
+// The head bytes are taken as the identity answer is read, before it is judged: a whole
+// answer that is refused still hands over its own six bytes.
+TEST_F(BootSessionTest, ARefusedIdentityStillHandsOverItsHeadBytes) {
+    const Bytes otherHead{0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+    const std::pair<const char*, Bytes> refused[] = {{"identity word", IdWith(0, 0x2E)},
+                                                     {"revision", IdWith(4, 0x50)}};
+    for (const auto& [name, answer] : refused) {
+        SCOPED_TRACE(name);
+        device.identity = GoodId;
+        Run(Image(2 * Page));
+        ASSERT_EQ(head, (app::HeadBytes{1, 2, 3, 4, 5, 6}));
+        device.identity = answer;
+        std::copy(otherHead.begin(), otherHead.end(), device.identity.begin() + 6);
+        ui.events.clear();
+        Run(Image(2 * Page));
+        EXPECT_EQ(ui.Errors(), std::vector<std::string>{texts::WrongController});
+        EXPECT_EQ(head, (app::HeadBytes{0x11, 0x22, 0x33, 0x44, 0x55, 0x66}));
+    }
+}
+
 TEST_F(BootSessionTest, FramesOfFinishAndProgramPageAreExact) {
     Run(Bytes(3 * Page, 0x00));
     const auto programs = device.With(FakeBootLoader::ProgramPage);
