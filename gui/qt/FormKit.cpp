@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
+#include <algorithm>
 
 namespace kx::gui {
 
@@ -27,6 +29,15 @@ void CentreOnScreen(QWidget& window) {
     const QRect frame = window.frameGeometry();
     // move() places the outer frame of a top-level window.
     window.move(area.x() + (area.width() - frame.width()) / 2, area.y() + (area.height() - frame.height()) / 2);
+}
+
+void ShowTextAsText(QWidget& form) {
+    for (QLabel* label : form.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
+}
+
+void FitLabelHeight(QLabel& label, int bottom) {
+    const int needed = label.wordWrap() ? label.heightForWidth(label.width()) : label.sizeHint().height();
+    label.resize(label.width(), std::clamp(needed, label.height(), std::max(label.height(), bottom - label.y())));
 }
 
 namespace {

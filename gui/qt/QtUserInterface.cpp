@@ -23,6 +23,7 @@ QMessageBox::StandardButton RunBox(QMessageBox::Icon icon, const char* caption, 
                                    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton byDefault,
                                    QMessageBox::StandardButton onEscape) {
     QMessageBox box(icon, QString::fromLatin1(caption), QString::fromStdString(text), buttons);
+    box.setTextFormat(Qt::PlainText);  // a file name with markup in it is shown as it is
     // Above the progress window, which stays on top of everything else.
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.setDefaultButton(byDefault);

@@ -31,6 +31,7 @@ TKX_RS232_SetBRDlg::TKX_RS232_SetBRDlg(QWidget* parent) : QDialog(parent, Dialog
     // A value typed outside the range is brought to the nearest bound.
     BSE->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
 
+    ShowTextAsText(*this);
     setTabOrder(OKBtn, CancelBtn);
     setTabOrder(CancelBtn, HelpBtn);
     setTabOrder(HelpBtn, BSE);

@@ -18,6 +18,8 @@ TKX_RS232_SetNumDlg::TKX_RS232_SetNumDlg(QWidget* parent) : QDialog(parent, Dial
     Label1 = new QLabel(QStringLiteral("Выберите последовательный порт"), this);
     Label1->setGeometry(8, 8, 201, 13);
     Label1->setWordWrap(true);
+    // Sized for one line at 96 DPI; at a larger font it wraps and needs the room above the buttons.
+    FitLabelHeight(*Label1, 46);
 
     // A drop-down list: only listed entries can be chosen. Device paths may be wider
     // than the box, so the open list may grow beyond it.
@@ -32,6 +34,7 @@ TKX_RS232_SetNumDlg::TKX_RS232_SetNumDlg(QWidget* parent) : QDialog(parent, Dial
     HelpBtn = MakeHelpButton(this, QRect(248, 48, 80, 27));
     ConnectDialogButtons(*this, OKBtn, CancelBtn, HelpBtn);
 
+    ShowTextAsText(*this);
     setTabOrder(PCB, OKBtn);
     setTabOrder(OKBtn, CancelBtn);
     setTabOrder(CancelBtn, HelpBtn);

@@ -58,6 +58,7 @@ void TMainForm::BuildComponents() {
     QPalette palette = Label1->palette();
     palette.setColor(QPalette::Window, QColor(255, 0, 255));
     Label1->setPalette(palette);
+    ShowTextAsText(*this);
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

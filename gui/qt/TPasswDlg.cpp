@@ -38,6 +38,7 @@ TPasswDlg::TPasswDlg(QWidget* parent) : QDialog(parent, DialogWindowFlags()) {
     CancelBtn = MakeCancelButton(this, QRect(130, 99, 77, 27));
     ConnectDialogButtons(*this, OKBtn, CancelBtn);
 
+    ShowTextAsText(*this);
     setTabOrder(MaskEdit1, OKBtn);
     setTabOrder(OKBtn, CancelBtn);
     MaskEdit1->setFocus();

@@ -44,6 +44,7 @@ TProgressForm::TProgressForm(QWidget* parent)
 
     BitBtn1 = MakeCancelButton(this, QRect(75, 80, 111, 25));
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    ShowTextAsText(*this);
 
     FormCreate();
 }

@@ -1,5 +1,6 @@
 // The forms on their own: what they show, what their keys do, what they hand back
 // through the user-interface interface.
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -7,6 +8,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 
 #include "gui/qt/FileFilter.h"
 #include "gui/qt/QtUserInterface.h"
@@ -39,6 +42,8 @@ private slots:
     void passwordDialogReturnsTheEntryOnOkOnly();
     void openFilterBecomesToolkitFilters_data();
     void openFilterBecomesToolkitFilters();
+    void markupInTextIsShownAsItIs();
+    void portDialogFitsLongNamesAndItsLabel();
 
 private:
     QtUserInterface ui_;
@@ -250,6 +255,73 @@ void FormsTest::openFilterBecomesToolkitFilters() {
     QFETCH(QString, classic);
     QFETCH(QStringList, filters);
     QCOMPARE(kx::gui::NameFiltersOf(classic.toStdString()), filters);
+}
+
+void FormsTest::markupInTextIsShownAsItIs() {
+    const QString text = QStringLiteral("Не могу найти файл /tmp/<b>x</b>.rom.");
+    // The box's own label: plain text, and wide enough for the tags themselves.
+    Qt::TextFormat boxFormat = Qt::AutoText;
+    int boxTextWidth = 0;
+    QString boxText;
+    QTimer probe;
+    connect(&probe, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+            boxFormat = label->textFormat();
+            boxText = label->text();
+            boxTextWidth = label->sizeHint().width();
+        }
+        box->button(QMessageBox::Ok)->click();
+    });
+    probe.start(5);
+    ui_.ShowError(text.toStdString());
+    probe.stop();
+    QCOMPARE(boxText, text);
+    QCOMPARE(boxFormat, Qt::PlainText);
+    QVERIFY(boxTextWidth >= QFontMetrics(QApplication::font()).horizontalAdvance(text) * 9 / 10);
+
+    // Every label of every form, the progress window's caption included.
+    kx::gui::TProgressForm progress;
+    progress.SetLabel(text.toStdString());
+    kx::gui::TKX_RS232_SetNumDlg portDialog;
+    kx::gui::TKX_RS232_SetBRDlg baudDialog;
+    kx::gui::TPasswDlg passwordDialog;
+    for (QWidget* form : std::initializer_list<QWidget*>{&progress, &portDialog, &baudDialog, &passwordDialog}) {
+        const auto labels = form->findChildren<QLabel*>();
+        QVERIFY(!labels.isEmpty());
+        for (const QLabel* label : labels) QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+}
+
+// Device paths are long: the open list shows each in full, and the label above the
+// buttons keeps its wrapped lines whole.
+void FormsTest::portDialogFitsLongNamesAndItsLabel() {
+    const std::vector<std::string> entries{"/dev/ttyS0", "/tmp/kxboot-e2e.Xq3f9a/ports/adapter-link-0",
+                                           "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"};
+    ModalDriver driver;
+    int listWidth = 0, longest = 0;
+    QRect label, ok;
+    int labelNeeds = 0;
+    driver.steps.push_back([&](QWidget* modal) {
+        auto* dialog = qobject_cast<kx::gui::TKX_RS232_SetNumDlg*>(modal);
+        QVERIFY(dialog != nullptr);
+        label = dialog->Label1->geometry();
+        labelNeeds = dialog->Label1->heightForWidth(label.width());
+        ok = dialog->OKBtn->geometry();
+        dialog->PCB->showPopup();
+        listWidth = dialog->PCB->view()->viewport()->width();
+        const QFontMetrics metrics(dialog->PCB->view()->font());
+        for (const auto& entry : entries)
+            longest = std::max(longest, metrics.horizontalAdvance(QString::fromStdString(entry)));
+        dialog->PCB->hidePopup();
+        dialog->OKBtn->click();
+    });
+    QVERIFY(ui_.ChoosePort(entries, 2).has_value());
+    QVERIFY(longest > 0);
+    QVERIFY2(listWidth >= longest, qPrintable(QStringLiteral("%1 < %2").arg(listWidth).arg(longest)));
+    QVERIFY2(label.height() >= labelNeeds, qPrintable(QStringLiteral("%1 < %2").arg(label.height()).arg(labelNeeds)));
+    QVERIFY(label.bottom() < ok.top());
 }
 
 QTEST_MAIN(FormsTest)

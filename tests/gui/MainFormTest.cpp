@@ -130,6 +130,8 @@ void MainFormTest::formHasItsComponentsAndFixedBorder() {
     QCOMPARE(form.bRS232->nextInFocusChain(), form.bOpen);
     QCOMPARE(form.bOpen->nextInFocusChain(), form.bLoad);
     QCOMPARE(form.lFN->geometry(), QRect(24, 88, 321, 41));
+    // The image's name is shown as it is, whatever markup it holds.
+    QCOMPARE(form.lFN->textFormat(), Qt::PlainText);
     QCOMPARE(form.Label1->geometry(), QRect(0, 176, 361, 75));
     QCOMPARE(form.Label1->palette().color(QPalette::Window), QColor(255, 0, 255));
     QVERIFY(form.Label1->text().startsWith("ВНИМАНИЕ!\nВнимательно проверьте"));
