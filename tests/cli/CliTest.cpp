@@ -113,6 +113,17 @@ protected:
             if (l.count("fn") && l.at("fn") == "20" && l.count("page")) pages.push_back(l.at("page"));
         return pages;
     }
+    // The device holds pages 1..`pages` of `image` with the simulator's head bytes in
+    // front and nothing beyond them, and the load was finished once.
+    void ExpectFlashed(const Bytes& image, std::size_t pages) const {
+        Bytes expected(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(pages * Page));
+        std::copy(SimHead.begin(), SimHead.end(), expected.begin());
+        const Bytes flashed = Flash();
+        ASSERT_GE(flashed.size(), expected.size());
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), flashed.begin()));
+        for (std::size_t i = expected.size(); i < flashed.size(); ++i) ASSERT_EQ(flashed[i], 0xFF) << i;
+        EXPECT_EQ(Requests("6"), 1u);
+    }
     // Waits (without asserting on time) until the simulator has logged `text`.
     bool LogShows(const std::string& text, Seconds timeout = Seconds(20)) const {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(timeout);
@@ -145,13 +156,7 @@ TEST_F(CliTest, LoadsTheImageAndReportsStagesAndPagesOnStderr) {
     EXPECT_NE(err[7].find(" 83%  стр. 5/5"), std::string::npos) << err[7];
     StopSim();
 
-    Bytes expected(image.begin(), image.begin() + 5 * Page);
-    std::copy(SimHead.begin(), SimHead.end(), expected.begin());
-    const Bytes flashed = Flash();
-    ASSERT_GE(flashed.size(), expected.size());
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), flashed.begin()));
-    for (std::size_t i = expected.size(); i < flashed.size(); ++i) ASSERT_EQ(flashed[i], 0xFF) << i;
-    EXPECT_EQ(Requests("6"), 1u);
+    ExpectFlashed(image, 5);
     EXPECT_EQ(ReadAll(dir.File("image.rom")), std::string(image.begin(), image.end()));
 }
 
@@ -173,16 +178,10 @@ protected:
         const std::string first = sim->Out();
         EXPECT_TRUE(sim->WaitForOut(first + "/dev/", Seconds(5))) << sim->Out();
     }
-    // Pages 1..3 of a four-page image, head bytes in front, nothing else, one finish.
+    // Pages 1..3 of the four-page image, each programmed once.
     void ExpectLoadedByteExact() {
-        Bytes expected(image.begin(), image.begin() + 3 * Page);
-        std::copy(SimHead.begin(), SimHead.end(), expected.begin());
-        const Bytes flashed = Flash();
-        ASSERT_GE(flashed.size(), expected.size());
-        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), flashed.begin()));
-        for (std::size_t i = expected.size(); i < flashed.size(); ++i) ASSERT_EQ(flashed[i], 0xFF) << i;
+        ExpectFlashed(image, 3);
         EXPECT_EQ(ProgrammedPages(), (std::vector<std::string>{"0", "2048", "4096"}));
-        EXPECT_EQ(Requests("6"), 1u);
     }
     const Bytes image = WithTrailer(Image(4 * Page), 0x2D, 0x70);
 };
