@@ -5,14 +5,17 @@
 namespace kx::app {
 namespace {
 
-constexpr std::string_view Blanks = " \t";
+constexpr std::string_view Blanks = " \t\n\v\f\r\x1a";
 constexpr std::string_view CrLf = "\r\n";
 
-std::string_view Trim(std::string_view s) {
+std::string_view TrimLeft(std::string_view s) {
     const auto first = s.find_first_not_of(Blanks);
-    if (first == std::string_view::npos) return {};
-    const auto last = s.find_last_not_of(Blanks);
-    return s.substr(first, last - first + 1);
+    return first == std::string_view::npos ? std::string_view() : s.substr(first);
+}
+
+std::string_view Trim(std::string_view s) {
+    s = TrimLeft(s);
+    return s.substr(0, s.find_last_not_of(Blanks) + 1);
 }
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -22,24 +25,21 @@ bool SameName(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
-// The name of a "[section]" line, or nullopt for any other line.
-std::optional<std::string_view> SectionName(std::string_view line) {
-    const std::string_view t = Trim(line);
-    if (t.empty() || t.front() != '[') return std::nullopt;
-    const std::string_view inner = t.substr(1);
-    return Trim(inner.substr(0, inner.find(']')));
-}
-
-struct KeyValue {
-    std::string_view key;
-    std::string_view value;
+struct Parsed {
+    enum Kind { Blank, Section, Key } kind = Blank;
+    std::string_view name;
+    std::optional<std::string_view> value;  // keys only; nullopt without "="
 };
 
-// A "key=value" line split at its first equals sign; nullopt for any other line.
-std::optional<KeyValue> SplitKeyLine(std::string_view line) {
-    const auto eq = line.find('=');
-    if (eq == std::string_view::npos || SectionName(line)) return std::nullopt;
-    return KeyValue{Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))};
+Parsed Classify(std::string_view line) {
+    const std::string_view t = Trim(line);
+    if (t.empty()) return {};
+    // A "[" without a "]" opens nothing: the line is a key of the current section.
+    if (const auto close = t.rfind(']'); t.front() == '[' && close != std::string_view::npos)
+        return {Parsed::Section, Trim(t.substr(1, close - 1)), std::nullopt};
+    const auto eq = t.find('=');
+    if (eq == std::string_view::npos) return {Parsed::Key, t, std::nullopt};
+    return {Parsed::Key, Trim(t.substr(0, eq)), TrimLeft(t.substr(eq + 1))};
 }
 
 std::string Unquote(std::string_view value) {
@@ -48,95 +48,76 @@ std::string Unquote(std::string_view value) {
     return std::string(value);
 }
 
-std::string KeyLine(std::string_view key, std::string_view value) {
-    std::string line(key);
-    line += '=';
-    line += value;
-    return line;
-}
+// Walks the sections of one scan, telling which line belongs to the first section that
+// matches the name asked for.
+class SectionWalk {
+public:
+    explicit SectionWalk(std::string_view section) : wanted_(Trim(section)) {
+        inside_ = seen_ = wanted_.empty();  // the nameless section before the first header
+    }
+    // Takes a section header; false once the wanted section has ended.
+    bool Enter(std::string_view name) {
+        if (inside_) return inside_ = false;
+        inside_ = !seen_ && SameName(name, wanted_);
+        seen_ = seen_ || inside_;
+        return true;
+    }
+    bool Inside() const { return inside_; }
+    bool Seen() const { return seen_; }
+    std::string_view Wanted() const { return wanted_; }
+
+private:
+    std::string_view wanted_;
+    bool inside_ = false;
+    bool seen_ = false;
+};
 
 }  // namespace
 
-IniDocument::IniDocument(std::string_view text) {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const auto end = text.find_first_of(CrLf, pos);
-        if (end == std::string_view::npos) {
-            lines_.push_back({std::string(text.substr(pos)), ""});
-            break;
-        }
-        const std::size_t eolLength = text.compare(end, 2, CrLf) == 0 ? 2 : 1;
-        lines_.push_back({std::string(text.substr(pos, end - pos)), std::string(text.substr(end, eolLength))});
-        pos = end + eolLength;
-    }
-}
-
-std::optional<std::size_t> IniDocument::FindSection(std::string_view section) const {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const auto name = SectionName(lines_[i].text);
-        if (name && SameName(*name, section)) return i;
-    }
-    return std::nullopt;
-}
-
-std::size_t IniDocument::SectionEnd(std::size_t header) const {
-    std::size_t i = header + 1;
-    while (i < lines_.size() && !SectionName(lines_[i].text)) ++i;
-    return i;
-}
-
-std::optional<std::size_t> IniDocument::FindKey(std::size_t header, std::string_view key) const {
-    const std::size_t end = SectionEnd(header);
-    for (std::size_t i = header + 1; i < end; ++i) {
-        const auto kv = SplitKeyLine(lines_[i].text);
-        if (kv && SameName(kv->key, key)) return i;
-    }
-    return std::nullopt;
-}
-
 std::optional<std::string> IniDocument::Value(std::string_view section, std::string_view key) const {
-    const auto header = FindSection(section);
-    if (!header) return std::nullopt;
-    const auto line = FindKey(*header, key);
-    if (!line) return std::nullopt;
-    return Unquote(SplitKeyLine(lines_[*line].text)->value);
+    key = Trim(key);
+    if (key.empty()) return std::nullopt;
+    IniScanner scanner(file_);
+    SectionWalk walk(section);
+    IniLine line;
+    while (scanner.Next(line)) {
+        const Parsed p = Classify(line.text);
+        if (p.kind == Parsed::Section && !walk.Enter(p.name)) return std::nullopt;
+        if (p.kind == Parsed::Key && walk.Inside() && SameName(p.name, key))
+            return p.value ? std::optional(Unquote(*p.value)) : std::nullopt;
+    }
+    return std::nullopt;
 }
 
-void IniDocument::Insert(std::size_t at, std::string text) {
-    // The line before the new one gets a line end if it was the file's unterminated last.
-    if (at > 0 && lines_[at - 1].eol.empty()) lines_[at - 1].eol = CrLf;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{std::move(text), std::string(CrLf)});
-}
-
-void IniDocument::SetValue(std::string_view section, std::string_view key, std::string_view value) {
-    const auto header = FindSection(section);
-    if (!header) {
-        std::string line(1, '[');
-        line.append(section).push_back(']');
-        Insert(lines_.size(), std::move(line));
-        Insert(lines_.size(), KeyLine(key, value));
-        return;
+IniEdit IniDocument::Edit(std::string_view section, std::string_view key, std::string_view value) const {
+    key = Trim(key);
+    const std::string keyLine = std::string(key) + "=" + std::string(value);
+    IniScanner scanner(file_);
+    SectionWalk walk(section);
+    // Where a new key goes: after the wanted section's last non-blank line.
+    IniEdit insert{scanner.BodyStart(), scanner.BodyStart(), keyLine + std::string(CrLf), scanner.Encoding()};
+    IniLine line;
+    std::uint64_t end = scanner.BodyStart();
+    bool lastLineEnded = true;
+    while (scanner.Next(line)) {
+        end = line.next;
+        lastLineEnded = line.next > line.end;
+        const Parsed p = Classify(line.text);
+        if (p.kind == Parsed::Blank) continue;
+        if (p.kind == Parsed::Section && !walk.Enter(p.name)) return insert;
+        if (!walk.Inside()) continue;
+        if (p.kind == Parsed::Key && SameName(p.name, key)) {
+            const std::string_view text = line.text;
+            const std::string indent(text.substr(0, text.find_first_not_of(Blanks)));
+            return {line.begin, line.end, indent + std::string(p.name) + "=" + std::string(value), scanner.Encoding()};
+        }
+        insert.from = insert.to = line.next;
+        insert.text = (lastLineEnded ? "" : std::string(CrLf)) + keyLine + std::string(CrLf);
     }
-    if (const auto line = FindKey(*header, key)) {
-        // The key keeps its spelling and its indentation; only the value changes.
-        std::string& text = lines_[*line].text;
-        text = KeyLine(text.substr(0, text.find_first_not_of(Blanks)) + std::string(SplitKeyLine(text)->key), value);
-        return;
-    }
-    // After the section's last non-blank line, so that blank lines before the next
-    // section keep separating the two.
-    std::size_t at = SectionEnd(*header);
-    while (at > *header + 1 && Trim(lines_[at - 1].text).empty()) --at;
-    Insert(at, KeyLine(key, value));
-}
-
-std::string IniDocument::Text() const {
-    std::string text;
-    for (const Line& line : lines_) {
-        text += line.text;
-        text += line.eol;
-    }
-    return text;
+    if (walk.Seen()) return insert;
+    const std::string header = "[" + std::string(walk.Wanted()) + "]";
+    return {end, end, (lastLineEnded ? "" : std::string(CrLf)) + header + std::string(CrLf) + insert.text,
+            scanner.Encoding()};
 }
 
 }  // namespace kx::app

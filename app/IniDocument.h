@@ -1,43 +1,49 @@
 #pragma once
-// The text of an INI file as the Windows profile functions see it: "[section]" lines and
-// "key=value" lines, names matched without regard to (ASCII) letter case, the first
-// matching section and key winning. Every other line, comments included, is kept as it
-// is, with its own line end; lines added here end in CR LF.
-#include <cstddef>
+// A settings file as the Windows profile functions read it, one streaming pass per
+// question. Lines are trimmed of blanks (space, tab, the other ASCII white space and
+// ^Z); a line starting with "[" and holding a "]" opens a section named by what lies
+// between the "[" and the last "]"; any other line is a key, "name=value" or a bare
+// name without a value (comments included, which no one asks for). Keys before the
+// first section belong to the section with the empty name. Names match without regard
+// to (ASCII) letter case; only the first matching section counts, and in it the first
+// matching key.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "app/IniScanner.h"
+
+namespace kx::platform {
+class InputFile;
+}
 
 namespace kx::app {
 
+// A write as a splice: the file's bytes [from, to) give way to `text` (UTF-8, to be
+// written in the file's encoding).
+struct IniEdit {
+    std::uint64_t from = 0;
+    std::uint64_t to = 0;
+    std::string text;
+    IniEncoding encoding = IniEncoding::Ansi;
+};
+
 class IniDocument {
 public:
-    IniDocument() = default;
-    explicit IniDocument(std::string_view text);
+    explicit IniDocument(platform::InputFile& file) : file_(file) {}
 
-    // The value of `key` in `section`, trimmed of blanks and of one pair of enclosing
-    // quotes; nullopt when the section or the key is absent.
+    // The key's value, without one pair of enclosing quotes; nullopt when the key is
+    // absent or has no "=".
     std::optional<std::string> Value(std::string_view section, std::string_view key) const;
 
-    // Replaces the key's value where it stands, or adds the key at the end of its section,
-    // or a new section at the end of the text.
-    void SetValue(std::string_view section, std::string_view key, std::string_view value);
-
-    std::string Text() const;
+    // Where `key=value` goes: over the key's line (keeping the key's spelling and
+    // indentation), after the section's last non-blank line, or in a new section at the
+    // end of the file. Added lines end in CR LF.
+    IniEdit Edit(std::string_view section, std::string_view key, std::string_view value) const;
 
 private:
-    struct Line {
-        std::string text;
-        std::string eol;  // "\r\n", "\n", "\r" or "" for a last line without one
-    };
-
-    std::optional<std::size_t> FindSection(std::string_view section) const;
-    std::size_t SectionEnd(std::size_t header) const;
-    std::optional<std::size_t> FindKey(std::size_t header, std::string_view key) const;
-    void Insert(std::size_t at, std::string text);
-
-    std::vector<Line> lines_;
+    platform::InputFile& file_;
 };
 
 }  // namespace kx::app

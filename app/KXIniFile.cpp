@@ -5,67 +5,56 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <random>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "app/IniDocument.h"
+#include "platform/FileReplacement.h"
+#include "platform/InputFile.h"
 #include "platform/Process.h"
 
 namespace kx::app {
 namespace fs = std::filesystem;
 namespace {
 
-// The file's text in the program's encoding; nullopt when it is missing or unreadable.
-std::optional<std::string> LoadText(const std::string& path) {
-    const fs::path file = platform::PathFromUtf8(path);
-    std::error_code ec;
-    if (fs::is_directory(file, ec)) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return platform::FromFileText(text);
-}
+constexpr std::size_t CopyChunk = 64 * 1024;
 
-bool WriteFile(const fs::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
-}
-
-// The file a write replaces: a link's target rather than the link itself.
-fs::path WriteTarget(const std::string& path) {
-    const fs::path file = platform::PathFromUtf8(path);
-    std::error_code ec;
-    if (fs::is_symlink(file, ec)) {
-        const fs::path target = fs::canonical(file, ec);
-        if (!ec) return target;
-    }
-    return file;
-}
-
-// Writes a temporary file beside the target and renames it over the target, so that the
-// settings file is always either the old or the new text, never a truncated one.
-bool ReplaceFile(const std::string& path, const std::string& text) {
-    const fs::path target = WriteTarget(path);
-    fs::path temp = target;
-    temp += ".~" + std::to_string(std::random_device{}());
-    std::error_code ec;
-    const bool written = WriteFile(temp, platform::ToFileText(text));
-    if (written) {
-        const auto status = fs::status(target, ec);
-        if (!ec && fs::exists(status)) fs::permissions(temp, status.permissions(), ec);
-        fs::rename(temp, target, ec);
-    }
-    if (!written || ec) {
-        fs::remove(temp, ec);
-        return false;
+// Passes `count` bytes of `in` on to `out` (all the rest when count is the maximum), or
+// skips them when out is null; false on a failure or a file that ends too soon.
+bool Pump(platform::InputFile& in, platform::FileReplacement* out, std::uint64_t count) {
+    const bool toTheEnd = count == UINT64_MAX;
+    std::vector<char> buffer(CopyChunk);
+    while (count > 0) {
+        const std::size_t got = in.Read(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(count, CopyChunk)));
+        if (got == 0) return toTheEnd && !in.Failed();
+        if (out != nullptr && !out->Write(std::string_view(buffer.data(), got))) return false;
+        count -= got;
     }
     return true;
+}
+
+// Whether anything at all (a dangling link too) is at the path.
+bool Occupied(const std::string& path) {
+    std::error_code ec;
+    return fs::symlink_status(platform::PathFromUtf8(path), ec).type() != fs::file_type::not_found;
+}
+
+// The new version: the old file with one splice, streamed through in fixed memory and
+// put in place in one step.
+bool ReplaceWithEdit(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
+    platform::FileReplacement out(path);
+    if (!out.Ok()) return false;
+    platform::InputFile in(out.Target());
+    // An existing file that cannot be read must not be replaced by this one key.
+    if (!in.IsOpen() && Occupied(out.Target())) return false;
+    // A file that is gone reads as an empty one.
+    const IniEdit edit = IniDocument(in).Edit(section, key, value);
+    if (in.Failed() || (in.IsOpen() && !in.Rewind())) return false;
+    return Pump(in, &out, edit.from) && out.Write(EncodeIniText(edit.encoding, edit.text)) &&
+           Pump(in, nullptr, edit.to - edit.from) && Pump(in, &out, UINT64_MAX) && out.Commit();
 }
 
 // The digits of an integer value: decimal, or hexadecimal after "0x", "0X" or "$"; the
@@ -108,21 +97,11 @@ std::string CutValue(std::string value) {
 
 std::string EnvValue(const char* name) { return platform::EnvironmentValue(name); }
 
-// Whether a new file can be created (and so the settings file replaced) in `folder`.
-bool FolderWritable(const fs::path& folder) {
-    fs::path probe = folder / (".kxboot-probe-" + std::to_string(std::random_device{}()));
-    std::error_code ec;
-    const bool created = WriteFile(probe, "");
-    fs::remove(probe, ec);
-    return created;
-}
-
-fs::path UserConfigFolder() {
-    if (const std::string xdg = EnvValue("XDG_CONFIG_HOME"); !xdg.empty())
-        return platform::PathFromUtf8(xdg) / "kxboot";
-    if (const std::string appData = EnvValue("APPDATA"); !appData.empty())
-        return platform::PathFromUtf8(appData) / "kxboot";
-    return platform::PathFromUtf8(EnvValue("HOME")) / ".config" / "kxboot";
+// A fresh copy of `from` at `to` (nothing when `from` cannot be read).
+bool Seed(const std::string& from, const std::string& to) {
+    platform::InputFile in(from);
+    platform::FileReplacement out(to);
+    return in.IsOpen() && out.Ok() && Pump(in, &out, UINT64_MAX) && out.Commit();
 }
 
 }  // namespace
@@ -130,12 +109,11 @@ fs::path UserConfigFolder() {
 TKXIniFile::TKXIniFile() : TKXIniFile(DefaultPath()) {}
 
 TKXIniFile::TKXIniFile(std::string path) : path_(std::move(path)) {
-    const fs::path file = platform::PathFromUtf8(path_);
-    std::error_code ec;
-    if (fs::exists(file, ec)) return;
-    if (!WriteFile(file, " \r\n")) {
+    // Whatever is at the path already, a FIFO or a device too, is left as it is.
+    if (Occupied(path_)) return;
+    platform::FileReplacement file(path_);
+    if (!file.Ok() || !file.Write(" \r\n") || !file.Commit())
         throw std::system_error(std::make_error_code(std::errc::io_error), "Cannot create " + path_);
-    }
 }
 
 std::string TKXIniFile::DefaultPath() {
@@ -144,36 +122,36 @@ std::string TKXIniFile::DefaultPath() {
 }
 
 std::string TKXIniFile::DefaultPathFor(const std::string& executablePath) {
-    fs::path beside = platform::PathFromUtf8(executablePath);
-    beside.replace_extension(".ini");
-    if (FolderWritable(beside.parent_path())) return platform::PathToUtf8(beside);
+    fs::path besidePath = platform::PathFromUtf8(executablePath);
+    besidePath.replace_extension(".ini");
+    const std::string beside = platform::PathToUtf8(besidePath);
+    // The probe's new version is thrown away unused: it only tells whether a write would work.
+    if (platform::FileReplacement(beside).Ok()) return beside;
 
-    const fs::path folder = UserConfigFolder();
+    const std::string configDir = platform::UserConfigDir();
+    if (configDir.empty()) return beside;
+    const fs::path folder = platform::PathFromUtf8(configDir) / "kxboot";
     std::error_code ec;
     fs::create_directories(folder, ec);
-    return platform::PathToUtf8(folder / beside.filename());
+    if (!fs::is_directory(folder, ec)) return beside;
+    const std::string own = platform::PathToUtf8(folder / besidePath.filename());
+    // The first time: the prepared file beside the program (port, image) carries over.
+    if (!Occupied(own)) Seed(beside, own);
+    return own;
 }
 
 std::string TKXIniFile::ReadString(const std::string& section, const std::string& key,
                                    const std::string& defaultValue) const {
-    const auto text = LoadText(path_);
-    std::optional<std::string> value;
-    if (text) value = IniDocument(*text).Value(section, key);
+    platform::InputFile in(path_);
+    std::optional<std::string> value = IniDocument(in).Value(section, key);
+    if (in.Failed()) value.reset();
     return CutValue(value.value_or(defaultValue));
 }
 
 void TKXIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-    const std::string error = "Unable to write to " + path_;
     // A line break would end the line early and smuggle the rest in as lines of its own.
-    if (value.find_first_of("\r\n") != std::string::npos) throw std::runtime_error(error);
-    std::error_code ec;
-    const bool exists = fs::exists(platform::PathFromUtf8(path_), ec);
-    const auto text = LoadText(path_);
-    // An existing file that cannot be read must not be replaced by this one key.
-    if (exists && !text) throw std::runtime_error(error);
-    IniDocument document(text.value_or(""));
-    document.SetValue(section, key, value);
-    if (!ReplaceFile(path_, document.Text())) throw std::runtime_error(error);
+    if (value.find_first_of("\r\n") != std::string::npos || !ReplaceWithEdit(path_, section, key, value))
+        throw std::runtime_error("Unable to write to " + path_);
 }
 
 std::int32_t TKXIniFile::ReadInteger(const std::string& section, const std::string& key,

@@ -27,11 +27,14 @@ public:
 
     // The program's settings file (see DefaultPath), created when missing.
     TKXIniFile();
-    // The named file, created when missing (holding " \r\n").
+    // The named file, created when nothing is at the path (holding " \r\n"); anything
+    // else there (a FIFO or a device too) is left alone.
     explicit TKXIniFile(std::string path);
 
-    // $KXBOOT_SETTINGS when set and not empty; else the program's path with ".ini"; where that folder
-    // is not writable, the same file name in the user's configuration folder.
+    // $KXBOOT_SETTINGS when set and not empty; else the program's path with ".ini" where
+    // that file can be written; else the same file name in the user's configuration
+    // folder (%APPDATA%\kxboot, $XDG_CONFIG_HOME/kxboot or ~/.config/kxboot), made on
+    // first use as a copy of the file beside the program when there is one.
     static std::string DefaultPath();
     // The same for a program file at `executablePath` (ignores $KXBOOT_SETTINGS).
     static std::string DefaultPathFor(const std::string& executablePath);
@@ -40,7 +43,8 @@ public:
 
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& defaultValue) const;
-    // Throws std::runtime_error("Unable to write to <path>") on failure.
+    // Throws std::runtime_error("Unable to write to <path>") on failure, and when the
+    // path holds a read-only file or anything but a regular file (which stays as it is).
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     std::int32_t ReadInteger(const std::string& section, const std::string& key,
                              std::int32_t defaultValue) const;

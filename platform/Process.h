@@ -21,6 +21,10 @@ std::string FromFileText(const std::string& fileText);
 // ANSI code page); empty when it is not set.
 std::string EnvironmentValue(const std::string& name);
 
+// The user's own folder for programs' settings: %APPDATA% on Windows, $XDG_CONFIG_HOME
+// (or ~/.config) elsewhere; empty when the environment names none.
+std::string UserConfigDir();
+
 // A filesystem path from UTF-8 text, whatever the OS's narrow encoding is.
 inline std::filesystem::path PathFromUtf8(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));

@@ -38,4 +38,11 @@ std::string EnvironmentValue(const std::string& name) {
     return value != nullptr ? std::string(value) : std::string();
 }
 
+std::string UserConfigDir() {
+    // A relative $XDG_CONFIG_HOME is invalid and to be ignored.
+    if (const std::string xdg = EnvironmentValue("XDG_CONFIG_HOME"); xdg.starts_with('/')) return xdg;
+    const std::string home = EnvironmentValue("HOME");
+    return home.empty() ? std::string() : home + "/.config";
+}
+
 }  // namespace kx::platform

@@ -45,4 +45,6 @@ std::string EnvironmentValue(const std::string& name) {
     return value != nullptr ? win32::WideToUtf8(value) : std::string();
 }
 
+std::string UserConfigDir() { return EnvironmentValue("APPDATA"); }
+
 }  // namespace kx::platform

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "app/IniDocument.h"
 #include "tests/app/TempDir.h"
 
 namespace kx::app {
@@ -158,12 +157,12 @@ TEST_F(IniFile, ALineBreakInAValueIsRefusedRatherThanWrittenAsNewLines) {
     EXPECT_EQ(test::ReadAll(path), "[Common]\r\nFN=old\r\n");
 }
 
-TEST(IniDocument, AddsLinesAfterAnUnterminatedLastLine) {
-    IniDocument doc("[A]\nx=1");
-    doc.SetValue("A", "y", "2");
-    doc.SetValue("B", "z", "3");
-    EXPECT_EQ(doc.Text(), "[A]\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n");
-    EXPECT_EQ(doc.Value("a", "Y").value_or("-"), "2");
+TEST_F(IniFile, AddsLinesAfterAnUnterminatedLastLine) {
+    TKXIniFile ini(Make("[A]\nx=1"));
+    ini.WriteString("A", "y", "2");
+    ini.WriteString("B", "z", "3");
+    EXPECT_EQ(test::ReadAll(path), "[A]\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n");
+    EXPECT_EQ(ini.ReadString("a", "Y", "-"), "2");
 }
 
 struct PlacementCase {

@@ -1,0 +1,204 @@
+#include "app/IniScanner.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/InputFile.h"
+#include "platform/Process.h"
+
+namespace kx::app {
+namespace {
+
+constexpr std::uint32_t Replacement = 0xFFFD;
+
+void AppendUtf8(std::string& out, std::uint32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The next code point of UTF-8 text; a malformed sequence yields U+FFFD for its first byte.
+std::uint32_t NextCodePoint(std::string_view s, std::size_t& i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t extra = 0;
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    if (lead >= 0xC2 && lead < 0xE0) extra = 1;
+    else if (lead >= 0xE0 && lead < 0xF0) extra = 2;
+    else if (lead >= 0xF0 && lead < 0xF5) extra = 3;
+    std::uint32_t c = lead & (0x3F >> extra);
+    for (std::size_t k = 1; k <= extra && extra > 0; ++k) {
+        if (i + k >= s.size() || (byte(i + k) & 0xC0) != 0x80) {
+            extra = 0;
+            break;
+        }
+        c = (c << 6) | (byte(i + k) & 0x3F);
+    }
+    if (extra == 0) {
+        ++i;
+        return Replacement;
+    }
+    i += extra + 1;
+    return c;
+}
+
+void AppendUnit(std::string& out, std::uint32_t unit, bool bigEndian) {
+    const char lo = static_cast<char>(unit & 0xFF), hi = static_cast<char>(unit >> 8);
+    out += bigEndian ? hi : lo;
+    out += bigEndian ? lo : hi;
+}
+
+std::string Utf8ToUtf16(std::string_view utf8, bool bigEndian) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::uint32_t c = NextCodePoint(utf8, i);
+        if (c >= 0x10000) {
+            AppendUnit(out, 0xD800 + ((c - 0x10000) >> 10), bigEndian);
+            AppendUnit(out, 0xDC00 + ((c - 0x10000) & 0x3FF), bigEndian);
+        } else {
+            AppendUnit(out, c, bigEndian);
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    const auto unit = [&](std::size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? std::uint32_t(a) << 8 | b : std::uint32_t(b) << 8 | a;
+    };
+    std::string out;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = Replacement;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string EncodeIniText(IniEncoding encoding, std::string_view utf8) {
+    switch (encoding) {
+        case IniEncoding::Utf8: return std::string(utf8);
+        case IniEncoding::Utf16Le: return Utf8ToUtf16(utf8, false);
+        case IniEncoding::Utf16Be: return Utf8ToUtf16(utf8, true);
+        case IniEncoding::Ansi: break;
+    }
+    return platform::ToFileText(std::string(utf8));
+}
+
+std::string DecodeIniText(IniEncoding encoding, std::string_view bytes) {
+    switch (encoding) {
+        case IniEncoding::Utf8: return std::string(bytes);
+        case IniEncoding::Utf16Le: return Utf16ToUtf8(bytes, false);
+        case IniEncoding::Utf16Be: return Utf16ToUtf8(bytes, true);
+        case IniEncoding::Ansi: break;
+    }
+    return platform::FromFileText(std::string(bytes));
+}
+
+IniScanner::IniScanner(platform::InputFile& file) : file_(file), buffer_(ChunkSize) {
+    file_.Rewind();
+    Fill();
+    Fill();  // at least three bytes, if the file has them, to see the mark
+    const std::string_view head(buffer_.data(), size_);
+    if (head.starts_with("\xEF\xBB\xBF")) {
+        encoding_ = IniEncoding::Utf8;
+        bodyStart_ = 3;
+    } else if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF")) {
+        encoding_ = head[0] == '\xFF' ? IniEncoding::Utf16Le : IniEncoding::Utf16Be;
+        bodyStart_ = 2;
+        unitSize_ = 2;
+    }
+    pos_ = static_cast<std::size_t>(bodyStart_);
+}
+
+// Moves what is left to the front of the buffer and reads more after it; false when
+// nothing more came.
+bool IniScanner::Fill() {
+    if (pos_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + pos_, size_ - pos_);
+        base_ += pos_;
+        size_ -= pos_;
+        pos_ = 0;
+    }
+    const std::size_t got = file_.Read(buffer_.data() + size_, buffer_.size() - size_);
+    size_ += got;
+    return got > 0;
+}
+
+// The next code unit (a byte, or a UTF-16 unit); false at the end.
+bool IniScanner::Peek(std::uint32_t& unit) {
+    while (size_ - pos_ < unitSize_)
+        if (!Fill()) return false;
+    const auto a = static_cast<unsigned char>(buffer_[pos_]);
+    if (unitSize_ == 1) {
+        unit = a;
+    } else {
+        const auto b = static_cast<unsigned char>(buffer_[pos_ + 1]);
+        unit = encoding_ == IniEncoding::Utf16Be ? std::uint32_t(a) << 8 | b : std::uint32_t(b) << 8 | a;
+    }
+    return true;
+}
+
+void IniScanner::Keep(const char* data, std::size_t size) {
+    kept_.append(data, std::min(size, MaxKept - kept_.size()));
+}
+
+void IniScanner::KeepUntilLineEnd() {
+    std::uint32_t unit = 0;
+    if (unitSize_ == 1) {
+        // Byte text: whole runs at a time, the common case and the one that must be quick.
+        for (;;) {
+            if (pos_ == size_ && !Fill()) return;
+            const char* from = buffer_.data() + pos_;
+            const char* to = std::find_if(from, static_cast<const char*>(buffer_.data() + size_), [](char c) { return c == '\r' || c == '\n'; });
+            Keep(from, static_cast<std::size_t>(to - from));
+            pos_ += static_cast<std::size_t>(to - from);
+            if (pos_ < size_) return;
+        }
+    }
+    while (Peek(unit) && unit != '\r' && unit != '\n') {
+        Keep(buffer_.data() + pos_, unitSize_);
+        Advance();
+    }
+}
+
+bool IniScanner::Next(IniLine& line) {
+    std::uint32_t unit = 0;
+    if (!Peek(unit)) return false;
+    line.begin = Offset();
+    kept_.clear();
+    KeepUntilLineEnd();
+    line.end = Offset();
+    if (Peek(unit)) {
+        Advance();
+        if (unit == '\r' && Peek(unit) && unit == '\n') Advance();
+    }
+    line.next = Offset();
+    line.text = DecodeIniText(encoding_, kept_);
+    return true;
+}
+
+}  // namespace kx::app
