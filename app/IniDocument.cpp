@@ -111,7 +111,7 @@ IniEdit IniDocument::Edit(std::string_view section, std::string_view key, std::s
             const std::string indent(text.substr(0, text.find_first_not_of(Blanks)));
             return {line.begin, line.end, indent + std::string(p.name) + "=" + std::string(value), scanner.Encoding()};
         }
-        insert.from = insert.to = line.next;
+        insert.from = insert.to = line.eolEnd;
         insert.text = (lastLineEnded ? "" : std::string(CrLf)) + keyLine + std::string(CrLf);
     }
     if (walk.Seen()) return insert;

@@ -185,6 +185,20 @@ void IniScanner::KeepUntilLineEnd() {
     }
 }
 
+void IniScanner::SkipLineEnds() {
+    const auto lineEnd = [](char c) { return c == '\r' || c == '\n'; };
+    std::uint32_t unit = 0;
+    if (unitSize_ == 1) {
+        for (;;) {
+            if (pos_ == size_ && !Fill()) return;
+            const char* from = buffer_.data() + pos_;
+            pos_ += static_cast<std::size_t>(std::find_if_not(from, static_cast<const char*>(buffer_.data() + size_), lineEnd) - from);
+            if (pos_ < size_) return;
+        }
+    }
+    while (Peek(unit) && (unit == '\r' || unit == '\n')) Advance();
+}
+
 bool IniScanner::Next(IniLine& line) {
     std::uint32_t unit = 0;
     if (!Peek(unit)) return false;
@@ -196,6 +210,8 @@ bool IniScanner::Next(IniLine& line) {
         Advance();
         if (unit == '\r' && Peek(unit) && unit == '\n') Advance();
     }
+    line.eolEnd = Offset();
+    SkipLineEnds();
     line.next = Offset();
     line.text = DecodeIniText(encoding_, kept_);
     return true;

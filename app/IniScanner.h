@@ -20,7 +20,8 @@ enum class IniEncoding { Ansi, Utf8, Utf16Le, Utf16Be };
 struct IniLine {
     std::uint64_t begin = 0;  // file offset of the line's first byte
     std::uint64_t end = 0;    // just past its text
-    std::uint64_t next = 0;   // just past its line end (== end for a last line without one)
+    std::uint64_t eolEnd = 0; // just past its line end (== end for a last line without one)
+    std::uint64_t next = 0;   // the next line: past the empty lines that follow this one
     std::string text;         // UTF-8; only the first IniScanner::MaxKept bytes of a longer line
 };
 
@@ -35,7 +36,8 @@ public:
     IniEncoding Encoding() const { return encoding_; }
     // The first byte after the byte-order mark.
     std::uint64_t BodyStart() const { return bodyStart_; }
-    // The next line; false at the end of the file. A line ends at CR LF, LF or CR.
+    // The next line; false at the end of the file. A line ends at CR LF, LF or CR; the
+    // empty lines after it come with it (a file of nothing but line ends is one line).
     bool Next(IniLine& line);
 
 private:
@@ -44,6 +46,7 @@ private:
     void Advance() { pos_ += unitSize_; }
     std::uint64_t Offset() const { return base_ + pos_; }
     void KeepUntilLineEnd();
+    void SkipLineEnds();
     void Keep(const char* data, std::size_t size);
 
     platform::InputFile& file_;
