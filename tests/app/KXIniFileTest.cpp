@@ -64,6 +64,76 @@ TEST_F(IniFile, NamesMatchWithoutCaseAndTheFirstSectionAndKeyWin) {
     EXPECT_EQ(ini.ReadString("Common", "Extra", "d"), "d");
 }
 
+struct LineCase {
+    const char* name;
+    const char* file;
+    const char* section;
+    const char* key;
+    const char* expected;  // "<default>" when the key is not found
+};
+
+TEST_F(IniFile, LinesAreReadAsTheProfileFunctionsReadThem) {
+    const LineCase cases[] = {
+        {"a [ without ] opens no section", "[A]\r\n[Broken\r\nFN=x\r\n", "A", "FN", "x"},
+        {"nor is it one", "[A]\r\n[Broken\r\nFN=x\r\n", "Broken", "FN", "<default>"},
+        {"but a key of its own", "[A]\r\n[Broken=1\r\n", "A", "[Broken", "1"},
+        {"the name runs to the last ]", "[a]b] tail\r\nK=1\r\n", "A]B", "K", "1"},
+        {"keys before any section", "K=top\r\n[S]\r\nK=s\r\n", "", "K", "top"},
+        {"a bare name hides a later key", "[S]\r\nK\r\nK=2\r\n", "S", "K", "<default>"},
+        {"CR alone ends a line", "[S]\rK=cr\rJ=2", "S", "J", "2"},
+        {"all ASCII white space and ^Z trimmed", "\v[S]\f\r\n\tK\t=\x1a v \x1a\r\n", "S", "K", "v"},
+        {"names asked for are trimmed", " [ S ] \r\n K = v \r\n", "  s\t", " k ", "v"},
+        {"one pair of quotes only", "[S]\r\nK=\"'x'\"\r\n", "S", "K", "'x'"},
+        {"a lone quote stays", "[S]\r\nK=\"\r\n", "S", "K", "\""},
+    };
+    for (const LineCase& c : cases) {
+        TKXIniFile ini(Make(c.file));
+        EXPECT_EQ(ini.ReadString(c.section, c.key, "<default>"), c.expected) << c.name;
+    }
+}
+
+TEST_F(IniFile, AWriteToAKeyBeforeAnySectionOrAfterABrokenHeaderStaysWhereItBelongs) {
+    TKXIniFile ini(Make("K=1\r\n[A]\r\n[Broken\r\nX=1\r\n\r\n[B]\r\n"));
+    ini.WriteString("", "L", "2");
+    ini.WriteString("A", "Y", "3");
+    EXPECT_EQ(test::ReadAll(path), "K=1\r\nL=2\r\n[A]\r\n[Broken\r\nX=1\r\nY=3\r\n\r\n[B]\r\n");
+}
+
+// Bytes of UTF-16 text, after its byte-order mark.
+std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char lo = static_cast<char>(unit & 0xFF), hi = static_cast<char>(unit >> 8);
+        bytes += bigEndian ? hi : lo;
+        bytes += bigEndian ? lo : hi;
+    }
+    return bytes;
+}
+
+TEST_F(IniFile, FilesWithAByteOrderMarkAreReadAndWrittenInTheirOwnEncoding) {
+    const std::u16string before = u"[Common]\r\nFN=старый\r\n[RS232]\r\nPort=5\r\n";
+    const std::u16string after = u"[Common]\r\nFN=новый\r\n[RS232]\r\nPort=5\r\n[MainWindow]\r\nLeft=7\r\n";
+    const auto utf8 = [](std::string_view text) { return "\xEF\xBB\xBF" + std::string(text); };
+    const struct {
+        const char* name;
+        std::string before, after;
+    } cases[] = {
+        {"UTF-8", utf8("[Common]\r\nFN=старый\r\n[RS232]\r\nPort=5\r\n"),
+         utf8("[Common]\r\nFN=новый\r\n[RS232]\r\nPort=5\r\n[MainWindow]\r\nLeft=7\r\n")},
+        {"UTF-16 LE", Utf16Bytes(before, false), Utf16Bytes(after, false)},
+        {"UTF-16 BE", Utf16Bytes(before, true), Utf16Bytes(after, true)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TKXIniFile ini(Make(c.before));
+        EXPECT_EQ(ini.ReadString("common", "FN", ""), "старый");
+        EXPECT_EQ(ini.ReadInteger("RS232", "Port", 0), 5);
+        ini.WriteString("Common", "FN", "новый");
+        ini.WriteInteger("MainWindow", "Left", 7);
+        EXPECT_EQ(test::ReadAll(path), c.after);
+    }
+}
+
 TEST_F(IniFile, WritesKeepEveryOtherLineByteForByte) {
     Make("; settings\n"
          "[Common]\r\n"
