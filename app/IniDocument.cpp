@@ -76,7 +76,6 @@ private:
 
 std::optional<std::string> IniDocument::Value(std::string_view section, std::string_view key) const {
     key = Trim(key);
-    if (key.empty()) return std::nullopt;
     IniScanner scanner(file_);
     SectionWalk walk(section);
     IniLine line;

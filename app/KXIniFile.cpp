@@ -42,11 +42,9 @@ bool Occupied(const std::string& path) {
     return fs::symlink_status(platform::PathFromUtf8(path), ec).type() != fs::file_type::not_found;
 }
 
-// The new version: the old file with one splice, streamed through in fixed memory and
-// put in place in one step.
-bool ReplaceWithEdit(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
-    platform::FileReplacement out(path);
-    if (!out.Ok()) return false;
+// The new version: the old file with one splice, streamed through in fixed memory.
+bool WriteEdited(platform::FileReplacement& out, std::string_view section, std::string_view key,
+                 std::string_view value) {
     platform::InputFile in(out.Target());
     // An existing file that cannot be read must not be replaced by this one key.
     if (!in.IsOpen() && Occupied(out.Target())) return false;
@@ -54,7 +52,14 @@ bool ReplaceWithEdit(const std::string& path, std::string_view section, std::str
     const IniEdit edit = IniDocument(in).Edit(section, key, value);
     if (in.Failed() || (in.IsOpen() && !in.Rewind())) return false;
     return Pump(in, &out, edit.from) && out.Write(EncodeIniText(edit.encoding, edit.text)) &&
-           Pump(in, nullptr, edit.to - edit.from) && Pump(in, &out, UINT64_MAX) && out.Commit();
+           Pump(in, nullptr, edit.to - edit.from) && Pump(in, &out, UINT64_MAX);
+}
+
+// The old file is closed before the new one takes its place: Windows would not replace
+// a file that is open.
+bool ReplaceWithEdit(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
+    platform::FileReplacement out(path);
+    return out.Ok() && WriteEdited(out, section, key, value) && out.Commit();
 }
 
 // The digits of an integer value: decimal, or hexadecimal after "0x", "0X" or "$"; the
@@ -99,9 +104,12 @@ std::string EnvValue(const char* name) { return platform::EnvironmentValue(name)
 
 // A fresh copy of `from` at `to` (nothing when `from` cannot be read).
 bool Seed(const std::string& from, const std::string& to) {
-    platform::InputFile in(from);
     platform::FileReplacement out(to);
-    return in.IsOpen() && out.Ok() && Pump(in, &out, UINT64_MAX) && out.Commit();
+    {
+        platform::InputFile in(from);
+        if (!in.IsOpen() || !out.Ok() || !Pump(in, &out, UINT64_MAX)) return false;
+    }
+    return out.Commit();
 }
 
 }  // namespace
