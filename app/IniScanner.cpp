@@ -49,6 +49,9 @@ std::uint32_t NextCodePoint(std::string_view s, std::size_t& i) {
         }
         c = (c << 6) | (byte(i + k) & 0x3F);
     }
+    // Overlong forms, surrogates and code points beyond Unicode are malformed too.
+    const std::uint32_t least[] = {0, 0x80, 0x800, 0x10000};
+    if (extra > 0 && (c < least[extra] || (c >= 0xD800 && c < 0xE000) || c > 0x10FFFF)) extra = 0;
     if (extra == 0) {
         ++i;
         return Replacement;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "fuzz/FuzzCheck.h"
+#include "app/IniScanner.h"
 #include "app/KXIniFile.h"
 
 namespace {
@@ -37,19 +38,32 @@ std::string Lower(std::string s) {
     return s;
 }
 
+// What the profile functions trim from the ends of names and values.
+bool Blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
+
+// Whether the text survives a file in UTF-16 (a file saved as "Unicode"): only valid
+// UTF-8 does.
+bool SurvivesUtf16(const std::string& s) {
+    using kx::app::IniEncoding;
+    return kx::app::DecodeIniText(IniEncoding::Utf16Le, kx::app::EncodeIniText(IniEncoding::Utf16Le, s)) == s;
+}
+
+// Set when the file is UTF-16: only valid UTF-8 text then reads back as written.
+bool utf16File = false;
+
 // A name the INI syntax can hold as it is: no brackets, equals sign, line breaks or
 // comment start, no blanks at its ends, not empty.
 bool PlainName(const std::string& s) {
-    if (s.empty() || s.front() == ' ' || s.back() == ' ' || s.front() == '\t' || s.back() == '\t') return false;
+    if (s.empty() || Blank(s.front()) || Blank(s.back()) || (utf16File && !SurvivesUtf16(s))) return false;
     return s.find_first_of("[]=;\r\n\t\"") == std::string::npos && s.find('\0') == std::string::npos;
 }
 
 // A value that reads back as written: one line, no blanks or quotes at its ends.
 bool PlainValue(const std::string& s) {
     if (s.size() > TKXIniFile::MaxValueLength || s.find_first_of("\r\n") != std::string::npos) return false;
-    if (s.find('\0') != std::string::npos) return false;
+    if (s.find('\0') != std::string::npos || (utf16File && !SurvivesUtf16(s))) return false;
     if (s.empty()) return true;
-    auto edge = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\''; };
+    auto edge = [](char c) { return Blank(c) || c == '"' || c == '\''; };
     return !edge(s.front()) && !edge(s.back());
 }
 
@@ -125,6 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The file's text comes first (up to a backslash and another character), so that
     // seeds can be written as real settings files.
     const std::string content = in.ConsumeRandomLengthString(size);
+    utf16File = content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF");
     const std::vector<Probe> probes = Probes(in);
     const int writes = in.ConsumeIntegralInRange<int>(0, 4);
     {
