@@ -158,7 +158,8 @@ std::string TKXIniFile::ReadString(const std::string& section, const std::string
 
 void TKXIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
     // A line break would end the line early and smuggle the rest in as lines of its own.
-    if (value.find_first_of("\r\n") != std::string::npos || !ReplaceWithEdit(path_, section, key, value))
+    const auto breaks = [](const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; };
+    if (breaks(section) || breaks(key) || breaks(value) || !ReplaceWithEdit(path_, section, key, value))
         throw std::runtime_error("Unable to write to " + path_);
 }
 

@@ -11,7 +11,9 @@ FUZZ_SMOKE_SECONDS ?= 4
 FUZZ_TARGETS := fuzz_answer fuzz_image fuzz_ini
 FUZZ_BUILD := build/fuzz
 FUZZ_FLAGS := -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
-FUZZ_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Scratch files in memory where there is a tmpfs: the settings harness writes its file
+# many times a run, and every write is flushed to disk.
+FUZZ_ENV := $(if $(wildcard /dev/shm),TMPDIR=/dev/shm) ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Per input: at most 10 s, 1 GiB; a single input may not be longer than 64 KiB.
 FUZZ_ARGS := -timeout=10 -rss_limit_mb=1024 -max_len=65536 -print_final_stats=1
 

@@ -220,10 +220,12 @@ TEST_F(IniFile, AnExistingFileThatCannotBeReadIsNotReplaced) {
     EXPECT_EQ(ini.ReadString("Common", "FN", "d"), "d");
 }
 
-TEST_F(IniFile, ALineBreakInAValueIsRefusedRatherThanWrittenAsNewLines) {
+TEST_F(IniFile, ALineBreakInANameOrValueIsRefusedRatherThanWrittenAsNewLines) {
     Make("[Common]\r\nFN=old\r\n");
     TKXIniFile ini(path);
     EXPECT_THROW(ini.WriteString("Common", "FN", "a\r\n[RS232]\r\nPort=x"), std::runtime_error);
+    EXPECT_THROW(ini.WriteString("Common\r\n[RS232]", "Port", "x"), std::runtime_error);
+    EXPECT_THROW(ini.WriteString("Common", "FN=a\nPort", "x"), std::runtime_error);
     EXPECT_EQ(test::ReadAll(path), "[Common]\r\nFN=old\r\n");
 }
 
