@@ -83,15 +83,22 @@ std::optional<std::string> IniDocument::Value(std::string_view section, std::str
         const Parsed p = Classify(line.text);
         if (p.kind == Parsed::Section && !walk.Enter(p.name)) return std::nullopt;
         if (p.kind == Parsed::Key && walk.Inside() && SameName(p.name, key))
-            return p.value ? std::optional(Unquote(*p.value)) : std::nullopt;
+            return p.value && !scanner.Failed() ? std::optional(Unquote(*p.value)) : std::nullopt;
     }
     return std::nullopt;
 }
 
-IniEdit IniDocument::Edit(std::string_view section, std::string_view key, std::string_view value) const {
+std::optional<IniEdit> IniDocument::Edit(std::string_view section, std::string_view key,
+                                         std::string_view value) const {
+    IniScanner scanner(file_);
+    IniEdit edit = Plan(scanner, section, key, value);
+    if (scanner.Failed()) return std::nullopt;
+    return edit;
+}
+
+IniEdit IniDocument::Plan(IniScanner& scanner, std::string_view section, std::string_view key, std::string_view value) {
     key = Trim(key);
     const std::string keyLine = std::string(key) + "=" + std::string(value);
-    IniScanner scanner(file_);
     SectionWalk walk(section);
     // Where a new key goes: after the wanted section's last non-blank line.
     IniEdit insert{scanner.BodyStart(), scanner.BodyStart(), keyLine + std::string(CrLf), scanner.Encoding()};

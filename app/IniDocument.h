@@ -15,7 +15,7 @@
 #include "app/IniScanner.h"
 
 namespace kx::platform {
-class InputFile;
+class RegularFile;
 }
 
 namespace kx::app {
@@ -31,19 +31,22 @@ struct IniEdit {
 
 class IniDocument {
 public:
-    explicit IniDocument(platform::InputFile& file) : file_(file) {}
+    // A closed file reads as an empty one.
+    explicit IniDocument(const platform::RegularFile& file) : file_(file) {}
 
     // The key's value, without one pair of enclosing quotes; nullopt when the key is
-    // absent or has no "=".
+    // absent or has no "=", or the file could not be read.
     std::optional<std::string> Value(std::string_view section, std::string_view key) const;
 
     // Where `key=value` goes: over the key's line (keeping the key's spelling and
     // indentation), after the section's last non-blank line, or in a new section at the
-    // end of the file. Added lines end in CR LF.
-    IniEdit Edit(std::string_view section, std::string_view key, std::string_view value) const;
+    // end of the file. Added lines end in CR LF. Nullopt when the file could not be read.
+    std::optional<IniEdit> Edit(std::string_view section, std::string_view key, std::string_view value) const;
 
 private:
-    platform::InputFile& file_;
+    static IniEdit Plan(IniScanner& scanner, std::string_view section, std::string_view key, std::string_view value);
+
+    const platform::RegularFile& file_;
 };
 
 }  // namespace kx::app

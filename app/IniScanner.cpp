@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
-#include "platform/InputFile.h"
+#include "platform/RegularFile.h"
 #include "platform/Process.h"
 
 namespace kx::app {
@@ -121,10 +122,8 @@ std::string DecodeIniText(IniEncoding encoding, std::string_view bytes) {
     return platform::FromFileText(std::string(bytes));
 }
 
-IniScanner::IniScanner(platform::InputFile& file) : file_(file), buffer_(ChunkSize) {
-    file_.Rewind();
+IniScanner::IniScanner(const platform::RegularFile& file) : file_(file), buffer_(ChunkSize) {
     Fill();
-    Fill();  // at least three bytes, if the file has them, to see the mark
     const std::string_view head(buffer_.data(), size_);
     if (head.starts_with("\xEF\xBB\xBF")) {
         encoding_ = IniEncoding::Utf8;
@@ -146,9 +145,16 @@ bool IniScanner::Fill() {
         size_ -= pos_;
         pos_ = 0;
     }
-    const std::size_t got = file_.Read(buffer_.data() + size_, buffer_.size() - size_);
-    size_ += got;
-    return got > 0;
+    const std::uint64_t at = base_ + size_;
+    if (failed_ || !file_.IsOpen() || at >= file_.Size() || size_ == buffer_.size()) return false;
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size() - size_, file_.Size() - at));
+    std::error_code error;
+    if (!file_.ReadAt(at, reinterpret_cast<std::uint8_t*>(buffer_.data() + size_), count, error)) {
+        failed_ = true;
+        return false;
+    }
+    size_ += count;
+    return true;
 }
 
 // The next code unit (a byte, or a UTF-16 unit); false at the end.

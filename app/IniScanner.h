@@ -10,7 +10,7 @@
 #include <vector>
 
 namespace kx::platform {
-class InputFile;
+class RegularFile;
 }
 
 namespace kx::app {
@@ -30,8 +30,8 @@ public:
     static constexpr std::size_t ChunkSize = 64 * 1024;
     static constexpr std::size_t MaxKept = 64 * 1024;
 
-    // Starts at the file's first byte (the file is rewound).
-    explicit IniScanner(platform::InputFile& file);
+    // Starts at the file's first byte; a closed file reads as an empty one.
+    explicit IniScanner(const platform::RegularFile& file);
 
     IniEncoding Encoding() const { return encoding_; }
     // The first byte after the byte-order mark.
@@ -39,6 +39,8 @@ public:
     // The next line; false at the end of the file. A line ends at CR LF, LF or CR; the
     // empty lines after it come with it (a file of nothing but line ends is one line).
     bool Next(IniLine& line);
+    // Whether a read failed (the file shrank, say): the scan then ended early.
+    bool Failed() const { return failed_; }
 
 private:
     bool Fill();
@@ -49,7 +51,8 @@ private:
     void SkipLineEnds();
     void Keep(const char* data, std::size_t size);
 
-    platform::InputFile& file_;
+    const platform::RegularFile& file_;
+    bool failed_ = false;
     IniEncoding encoding_ = IniEncoding::Ansi;
     std::size_t unitSize_ = 1;
     std::uint64_t bodyStart_ = 0;

@@ -13,8 +13,8 @@
 
 #include "app/IniDocument.h"
 #include "platform/FileReplacement.h"
-#include "platform/InputFile.h"
 #include "platform/Process.h"
+#include "platform/RegularFile.h"
 
 namespace kx::app {
 namespace fs = std::filesystem;
@@ -22,16 +22,16 @@ namespace {
 
 constexpr std::size_t CopyChunk = 64 * 1024;
 
-// Passes `count` bytes of `in` on to `out` (all the rest when count is the maximum), or
-// skips them when out is null; false on a failure or a file that ends too soon.
-bool Pump(platform::InputFile& in, platform::FileReplacement* out, std::uint64_t count) {
-    const bool toTheEnd = count == UINT64_MAX;
-    std::vector<char> buffer(CopyChunk);
-    while (count > 0) {
-        const std::size_t got = in.Read(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(count, CopyChunk)));
-        if (got == 0) return toTheEnd && !in.Failed();
-        if (out != nullptr && !out->Write(std::string_view(buffer.data(), got))) return false;
-        count -= got;
+// Copies the bytes [from, to) of `in` to `out`, a piece at a time.
+bool CopyRange(const platform::RegularFile& in, platform::FileReplacement& out, std::uint64_t from, std::uint64_t to) {
+    std::vector<std::uint8_t> buffer(CopyChunk);
+    std::error_code error;
+    for (std::uint64_t at = from; at < to;) {
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(CopyChunk, to - at));
+        if (!in.ReadAt(at, buffer.data(), count, error) ||
+            !out.Write(std::string_view(reinterpret_cast<const char*>(buffer.data()), count)))
+            return false;
+        at += count;
     }
     return true;
 }
@@ -45,14 +45,14 @@ bool Occupied(const std::string& path) {
 // The new version: the old file with one splice, streamed through in fixed memory.
 bool WriteEdited(platform::FileReplacement& out, std::string_view section, std::string_view key,
                  std::string_view value) {
-    platform::InputFile in(out.Target());
-    // An existing file that cannot be read must not be replaced by this one key.
+    std::error_code error;
+    const platform::RegularFile in = platform::RegularFile::Open(out.Target(), error);
+    // An existing file that cannot be read must not be replaced by this one key; a file
+    // that is gone reads as an empty one.
     if (!in.IsOpen() && Occupied(out.Target())) return false;
-    // A file that is gone reads as an empty one.
-    const IniEdit edit = IniDocument(in).Edit(section, key, value);
-    if (in.Failed() || (in.IsOpen() && !in.Rewind())) return false;
-    return Pump(in, &out, edit.from) && out.Write(EncodeIniText(edit.encoding, edit.text)) &&
-           Pump(in, nullptr, edit.to - edit.from) && Pump(in, &out, UINT64_MAX);
+    const std::optional<IniEdit> edit = IniDocument(in).Edit(section, key, value);
+    return edit && CopyRange(in, out, 0, edit->from) && out.Write(EncodeIniText(edit->encoding, edit->text)) &&
+           CopyRange(in, out, edit->to, in.Size());
 }
 
 // The old file is closed before the new one takes its place: Windows would not replace
@@ -106,8 +106,9 @@ std::string EnvValue(const char* name) { return platform::EnvironmentValue(name)
 bool Seed(const std::string& from, const std::string& to) {
     platform::FileReplacement out(to);
     {
-        platform::InputFile in(from);
-        if (!in.IsOpen() || !out.Ok() || !Pump(in, &out, UINT64_MAX)) return false;
+        std::error_code error;
+        const platform::RegularFile in = platform::RegularFile::Open(from, error);
+        if (!in.IsOpen() || !out.Ok() || !CopyRange(in, out, 0, in.Size())) return false;
     }
     return out.Commit();
 }
@@ -150,10 +151,9 @@ std::string TKXIniFile::DefaultPathFor(const std::string& executablePath) {
 
 std::string TKXIniFile::ReadString(const std::string& section, const std::string& key,
                                    const std::string& defaultValue) const {
-    platform::InputFile in(path_);
-    std::optional<std::string> value = IniDocument(in).Value(section, key);
-    if (in.Failed()) value.reset();
-    return CutValue(value.value_or(defaultValue));
+    std::error_code error;
+    const platform::RegularFile in = platform::RegularFile::Open(path_, error);
+    return CutValue(IniDocument(in).Value(section, key).value_or(defaultValue));
 }
 
 void TKXIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
