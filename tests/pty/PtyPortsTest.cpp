@@ -149,7 +149,11 @@ TEST_F(PtyPorts, APortHeldByTheLinkIsTakenForOthersAndFreeAfterClosing) {
 }
 
 TEST_F(PtyPorts, APortPulledMidExchangeEndsInTheNoLinkErrorWithoutSpinning) {
-    SimProcess& sim = StartSim({"--fault", "hangup:fn=10:nth=2"});
+    // By its stable name: once the device is gone its pty number may go to another
+    // program, and a link that reopens its port by name must not find that one.
+    const std::string name = dir.File("pulled");
+    SimProcess& sim = StartSim({"--fault", "hangup:fn=10:nth=2", "--link", name});
+    ::setenv("KXBOOT_PORTS", name.c_str(), 1);
     auto rs = NewLink();
     rs->OpenPort(1);
     rs->SetBaudRate(19200);
