@@ -1,0 +1,109 @@
+#include "gui/win32/ModalForm.h"
+
+#include <vector>
+
+namespace kx::wgui {
+
+namespace {
+
+// Every enabled top-level window of this thread but `except`: they are disabled while
+// a modal dialog runs and enabled again afterwards.
+BOOL CALLBACK CollectEnabled(HWND hwnd, LPARAM param) {
+    auto* windows = reinterpret_cast<std::vector<HWND>*>(param);
+    if (hwnd != windows->front() && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) windows->push_back(hwnd);
+    return TRUE;
+}
+
+class DisabledWindows {
+public:
+    explicit DisabledWindows(HWND except) : windows_{except} {
+        EnumThreadWindows(GetCurrentThreadId(), CollectEnabled, reinterpret_cast<LPARAM>(&windows_));
+        for (std::size_t i = 1; i < windows_.size(); ++i) EnableWindow(windows_[i], FALSE);
+    }
+    ~DisabledWindows() {
+        for (std::size_t i = 1; i < windows_.size(); ++i) EnableWindow(windows_[i], TRUE);
+    }
+    DisabledWindows(const DisabledWindows&) = delete;
+    DisabledWindows& operator=(const DisabledWindows&) = delete;
+
+private:
+    std::vector<HWND> windows_;  // front: the dialog itself
+};
+
+}  // namespace
+
+void ModalForm::CreateDialogWindow(const std::wstring& caption, int clientWidth, int clientHeight, bool boldFont) {
+    Create(caption,
+           {WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
+            clientWidth, clientHeight, boldFont},
+           GetActiveWindow());
+    // No icon in the caption: only the system menu's close item.
+    SetClassLongPtrW(Handle(), GCLP_HICONSM, 0);
+    CentreOnScreen();
+}
+
+void ModalForm::AddDialogButtons(Bounds ok, Bounds cancel, const Bounds* help) {
+    AddControl(L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, ok, OkButtonId);
+    AddControl(L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, cancel, CancelButtonId);
+    if (help != nullptr) {
+        HWND button = AddControl(L"BUTTON", L"&Help", WS_TABSTOP | BS_PUSHBUTTON, *help, HelpButtonId);
+        EnableWindow(button, FALSE);
+    }
+}
+
+bool ModalForm::RunModal(HWND focus) {
+    {
+        DisabledWindows others(Handle());
+        ShowWindow(Handle(), SW_SHOW);
+        SetForegroundWindow(Handle());
+        SetFocus(focus);
+        running_ = true;
+        accepted_ = false;
+        RunLoop();
+    }  // the other windows are enabled before this one goes, so one of them becomes active
+    ShowWindow(Handle(), SW_HIDE);
+    return accepted_;
+}
+
+void ModalForm::RunLoop() {
+    MSG msg;
+    while (running_) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {  // the program is ending: pass the request on, as Cancel
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (got < 0) break;
+        if (IsDialogMessageW(Handle(), &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    running_ = false;
+}
+
+LRESULT ModalForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case DM_GETDEFID:
+        return MAKELRESULT(OkButtonId, DC_HASDEFID);
+    case WM_COMMAND:
+        if (LOWORD(wParam) == OkButtonId && IsWindowEnabled(Control(OkButtonId))) {
+            BeforeOk();
+            accepted_ = true;
+            running_ = false;
+            return 0;
+        }
+        if (LOWORD(wParam) == CancelButtonId) {
+            running_ = false;
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        running_ = false;
+        return 0;
+    default:
+        break;
+    }
+    return Form::HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace kx::wgui

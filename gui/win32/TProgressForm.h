@@ -1,0 +1,37 @@
+#pragma once
+// The progress window of a load: a text, the percentage gauge and a cancel button. No
+// close box: only the load that made it ends it. Always on top, modeless.
+#include <string>
+
+#include "gui/win32/Form.h"
+#include "gui/win32/MessagePump.h"
+#include "ui/UserInterface.h"
+
+namespace kx::wgui {
+
+class TProgressForm final : public Form, public ui::ProgressWindow {
+public:
+    static constexpr int ClientWidth = 261, ClientHeight = 113;
+    static constexpr int ProgressLabel = 101, ProgressGauge = 102, BitBtn1 = IDCANCEL;
+
+    explicit TProgressForm(MessagePump& pump);
+
+    void SetLabel(const std::string& text) override;
+    void SetGaugeVisible(bool visible) override;
+    void SetProgress(int percent) override;
+    void ShowCancelButton() override;
+    bool Cancelled() const override { return cancelled_; }
+
+    void BitBtn1Click() { cancelled_ = true; }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void FormCreate() { cancelled_ = false; }
+
+    bool cancelled_ = false;
+    ModelessRegistration registration_;
+};
+
+}  // namespace kx::wgui

@@ -1,0 +1,54 @@
+#include "gui/win32/Win32UserInterface.h"
+
+#include "gui/win32/TKX_RS232_SetBRDlg.h"
+#include "gui/win32/TKX_RS232_SetNumDlg.h"
+#include "gui/win32/TOpenDialog.h"
+#include "gui/win32/TPasswDlg.h"
+#include "gui/win32/TProgressForm.h"
+#include "platform/win32/WinText.h"
+
+namespace kx::wgui {
+
+namespace {
+
+// The system's message box, centred on the screen (it has no owner window) and above the
+// progress window, which stays on top of everything else. Modal for the whole program.
+int RunBox(const wchar_t* caption, const std::string& text, UINT kind) {
+    return MessageBoxW(nullptr, platform::win32::Utf8ToWide(text).c_str(), caption,
+                       kind | MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND);
+}
+
+}  // namespace
+
+void Win32UserInterface::ShowError(const std::string& message) { RunBox(L"Error", message, MB_OK | MB_ICONERROR); }
+
+void Win32UserInterface::ShowInfo(const std::string& message) {
+    RunBox(L"Information", message, MB_OK | MB_ICONINFORMATION);
+}
+
+bool Win32UserInterface::AskYesNo(const std::string& message) {
+    // Esc and the close box answer No, as the No button does.
+    return RunBox(L"Confirm", message, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
+}
+
+std::unique_ptr<ui::ProgressWindow> Win32UserInterface::CreateProgress() {
+    return std::make_unique<TProgressForm>(pump_);
+}
+
+std::optional<std::string> Win32UserInterface::ChoosePort(const std::vector<std::string>& entries, int selected) {
+    return TKX_RS232_SetNumDlg().Choose(entries, selected);
+}
+
+std::optional<double> Win32UserInterface::ChooseBaudRate(std::uint32_t current) {
+    return TKX_RS232_SetBRDlg().Choose(current);
+}
+
+std::optional<std::string> Win32UserInterface::EnterPassword(const std::string& prompt) {
+    return TPasswDlg().Ask(prompt);
+}
+
+std::optional<std::string> Win32UserInterface::ChooseFile(const std::string& filter, const std::string& initialDir) {
+    return RunOpenDialog(GetActiveWindow(), filter, initialDir);
+}
+
+}  // namespace kx::wgui

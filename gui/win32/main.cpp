@@ -1,0 +1,27 @@
+// The Windows desktop program: one main window, one link, one copy at a time.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "gui/win32/MessagePump.h"
+#include "gui/win32/SelfTest.h"
+#include "gui/win32/TMainForm.h"
+#include "gui/win32/Win32UserInterface.h"
+#include "gui/win32/interim/MainPresenter.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&controls);
+
+    kx::wgui::MessagePump pump;
+    kx::wgui::Win32UserInterface userInterface(pump);
+    kx::wgui::TMainForm MainForm(pump);
+    kx::app::MainPresenter presenter(MainForm, userInterface);
+    // A second copy ends here, before it shows anything or touches port or settings.
+    if (presenter.MustEnd()) return 0;
+    MainForm.Attach(presenter);
+
+    const auto selfTest = kx::wgui::SelfTest::FromEnvironment(MainForm.Handle(), kx::wgui::TMainForm::bLoad);
+    MainForm.FormShow();
+    return pump.Run();
+}
