@@ -54,6 +54,12 @@ void TMainForm::ShowImagePath(const std::string& path) { SetWindowTextW(Control(
 
 void TMainForm::SetBusy(bool busy) {
     for (int id : {bRS232, bOpen, bLoad}) EnableWindow(Control(id), busy ? FALSE : TRUE);
+    if (busy) return;
+    // The progress window that was active is gone: the keyboard comes back here.
+    if (GetActiveWindow() == nullptr) SetActiveWindow(Handle());
+    // A disabled button loses the keyboard; the window must not stay without it.
+    if (GetActiveWindow() == Handle() && GetFocus() == nullptr)
+        SetFocus(lastFocus_ != nullptr ? lastFocus_ : Control(bLoad));
 }
 
 WindowPlacement TMainForm::Placement() const {
@@ -100,6 +106,16 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (reinterpret_cast<HWND>(lParam) != Control(Label1)) break;
         SetBkColor(reinterpret_cast<HDC>(wParam), WarningColour);
         return reinterpret_cast<LRESULT>(warningBrush_);
+    case WM_ACTIVATE:
+        // As a dialog does: the control that had the keyboard gets it back, or the first
+        // button when that one was disabled meanwhile (by a load).
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(Handle(), focus)) lastFocus_ = focus;
+        } else if (!IsIconic(Handle())) {
+            SetFocus(lastFocus_ != nullptr && IsWindowEnabled(lastFocus_) ? lastFocus_ : Control(bRS232));
+        }
+        return 0;
     case WM_CLOSE:
         // A running load keeps the window: its progress window's Cancel is the way out.
         // The window itself goes with this object, after the main loop has ended.

@@ -38,6 +38,7 @@ private:
 
     app::MainPresenter* presenter_ = nullptr;
     int restoredState_ = app::WindowPlacement::Normal;
+    HWND lastFocus_ = nullptr;  // the control that had the keyboard when the window was left
     HBRUSH warningBrush_;
     ModelessRegistration registration_;
 };
