@@ -7,7 +7,7 @@
 
 #include "gui/win32/Form.h"
 #include "gui/win32/MessagePump.h"
-#include "gui/win32/interim/MainPresenter.h"
+#include "app/MainPresenter.h"
 
 namespace kx::wgui {
 

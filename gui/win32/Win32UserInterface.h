@@ -2,12 +2,11 @@
 // The user interface of the Windows program: the system's message boxes, the progress
 // window and the dialogs, all in the wide (UTF-16) API over the core's UTF-8 texts.
 #include "gui/win32/MessagePump.h"
-#include "gui/win32/interim/MainPresenter.h"
 #include "ui/UserInterface.h"
 
 namespace kx::wgui {
 
-class Win32UserInterface final : public ui::UserInterface, public app::FileChooser {
+class Win32UserInterface final : public ui::UserInterface {
 public:
     explicit Win32UserInterface(MessagePump& pump) : pump_(pump) {}
 

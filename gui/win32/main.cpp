@@ -7,7 +7,7 @@
 #include "gui/win32/SelfTest.h"
 #include "gui/win32/TMainForm.h"
 #include "gui/win32/Win32UserInterface.h"
-#include "gui/win32/interim/MainPresenter.h"
+#include "app/MainPresenter.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
