@@ -5,8 +5,11 @@
 bench-build: deps
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS) --target kxbench kxboot-cli kxboot-sim kxboot
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS) --target kxboot
 
 bench: bench-build
 	build/release/bench/load/kxbench --sim build/release/sim/kxboot-sim --cli build/release/cli/kxboot-cli \
 	  $(if $(wildcard build/release/gui/qt/kxboot),--gui build/release/gui/qt/kxboot) \
+	  --win-gui build/windows/gui/win32/kxboot.exe --wine-prefix build/windows/wineprefix \
 	  --work build/bench --markdown build/bench/bench.md

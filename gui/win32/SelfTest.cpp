@@ -13,11 +13,10 @@ namespace {
 
 constexpr UINT RunMessage = WM_APP + 1;
 constexpr UINT TickMessage = WM_APP + 2;
+constexpr UINT AnswerMessage = WM_APP + 3;  // wParam: a message box, read once it is filled in
 constexpr auto StartDelay = 300ms;  // the window is shown and painted
 constexpr auto TickPeriod = 2ms;
 constexpr auto GapLimit = 15ms;
-constexpr int MessageTextId = 0xFFFF;  // the text of a system message box
-constexpr int WineMessageTextId = 100;
 
 SelfTest* active = nullptr;  // the hook procedure's way back to its object
 
@@ -63,6 +62,10 @@ LRESULT CALLBACK SelfTest::ProbeProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     }
     if (active != nullptr && message == RunMessage) {
         active->Run();
+        return 0;
+    }
+    if (active != nullptr && message == AnswerMessage) {
+        active->AnswerBox(reinterpret_cast<HWND>(wParam));
         return 0;
     }
     if (active != nullptr && message == TickMessage) {
@@ -122,15 +125,30 @@ LRESULT CALLBACK SelfTest::BoxHook(int code, WPARAM wParam, LPARAM lParam) {
         auto* window = reinterpret_cast<HWND>(wParam);
         wchar_t cls[16] = {};
         GetClassNameW(window, cls, 16);
-        if (std::wstring(cls) == L"#32770") active->AnswerBox(window);
+        if (std::wstring(cls) == L"#32770") PostMessageW(active->probe_, AnswerMessage, reinterpret_cast<WPARAM>(window), 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+namespace {
+
+// The message of a system message box: the text of its one static control that has any
+// (the other holds the icon).
+BOOL CALLBACK FindMessage(HWND child, LPARAM param) {
+    wchar_t cls[16] = {};
+    GetClassNameW(child, cls, 16);
+    if (_wcsicmp(cls, L"Static") != 0) return TRUE;
+    std::wstring text = TextOf(child);
+    if (text.empty()) return TRUE;
+    *reinterpret_cast<std::wstring*>(param) = std::move(text);
+    return FALSE;
+}
+
+}  // namespace
+
 void SelfTest::AnswerBox(HWND box) {
-    HWND text = GetDlgItem(box, MessageTextId);
-    if (text == nullptr) text = GetDlgItem(box, WineMessageTextId);
-    std::wstring message = text != nullptr ? TextOf(text) : std::wstring();
+    std::wstring message;
+    EnumChildWindows(box, FindMessage, reinterpret_cast<LPARAM>(&message));
     for (std::size_t at = message.find(L'\n'); at != std::wstring::npos; at = message.find(L'\n', at + 2))
         message.replace(at, 1, L"\\n");
     Log(TextOf(box) + L'\t' + message);
