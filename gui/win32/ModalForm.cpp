@@ -37,8 +37,6 @@ void ModalForm::CreateDialogWindow(const std::wstring& caption, int clientWidth,
            {WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
             clientWidth, clientHeight, boldFont},
            GetActiveWindow());
-    // No icon in the caption: only the system menu's close item.
-    SetClassLongPtrW(Handle(), GCLP_HICONSM, 0);
     CentreOnScreen();
 }
 

@@ -15,8 +15,9 @@ TKX_RS232_SetBRDlg::TKX_RS232_SetBRDlg() {
     AddDialogButtons({8, 48, 80, 27}, {108, 48, 80, 27}, &help);
     // The arrows sit beside the edit box rather than inside it, so both keep their
     // places when the window is scaled to another DPI.
-    AddControl(L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_RIGHT | ES_NUMBER, {192, 12, 80, 21}, BSE);
+    HWND edit = AddControl(L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_RIGHT | ES_NUMBER, {192, 12, 80, 21}, BSE);
     HWND arrows = AddControl(UPDOWN_CLASSW, L"", UDS_ARROWKEYS | UDS_NOTHOUSANDS, {272, 12, 17, 21}, BSEArrows);
+    SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);  // the Up and Down keys in the box
     SendMessageW(arrows, UDM_SETRANGE32, MinRate, MaxRate);
     UDACCEL step{0, Step};
     SendMessageW(arrows, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));

@@ -1,0 +1,192 @@
+// The Windows program's windows, driven by the messages a user's keys and clicks become.
+// A message posted before a modal dialog runs is what its own loop then dispatches.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <optional>
+#include <string>
+
+#include "gui/win32/Gauge.h"
+#include "gui/win32/MessagePump.h"
+#include "gui/win32/TKX_RS232_SetBRDlg.h"
+#include "gui/win32/TKX_RS232_SetNumDlg.h"
+#include "gui/win32/TMainForm.h"
+#include "gui/win32/TOpenDialog.h"
+#include "gui/win32/TPasswDlg.h"
+#include "gui/win32/TProgressForm.h"
+
+namespace kx::wgui {
+namespace {
+
+void PostKey(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, (1u << 31) | (1u << 30) | 1);
+}
+
+void PostText(HWND edit, const std::wstring& text) {
+    PostMessageW(edit, EM_SETSEL, 0, -1);
+    for (wchar_t c : text) PostMessageW(edit, WM_CHAR, c, 1);
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+class Win32Windows : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
+        InitCommonControlsEx(&controls);
+    }
+};
+
+TEST_F(Win32Windows, PasswordFieldShowsDollarsAndTakesTenLettersOrDigits) {
+    TPasswDlg dialog;
+    HWND edit = dialog.Control(TPasswDlg::MaskEdit1);
+    EXPECT_EQ(SendMessageW(edit, EM_GETPASSWORDCHAR, 0, 0), L'$');
+    PostText(edit, L"Ab1-й 9_xyzQWERTY");
+    PostMessageW(dialog.Handle(), WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(dialog.Ask("Пароль?"), "Ab19xyzQWE");
+    EXPECT_EQ(TextOf(dialog.Control(TPasswDlg::Label1)), L"Пароль?");
+}
+
+TEST_F(Win32Windows, PasswordDialogCancelledByEscCancelOrCloseBox) {
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way);
+        TPasswDlg dialog;
+        HWND edit = dialog.Control(TPasswDlg::MaskEdit1);
+        PostText(edit, L"QOX");
+        if (way == 0) PostKey(edit, VK_ESCAPE);
+        if (way == 1) PostMessageW(dialog.Handle(), WM_COMMAND, IDCANCEL, 0);
+        if (way == 2) PostMessageW(dialog.Handle(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(dialog.Ask("?"), std::nullopt);
+    }
+}
+
+TEST_F(Win32Windows, EnterInThePasswordFieldPressesOk) {
+    TPasswDlg dialog;
+    HWND edit = dialog.Control(TPasswDlg::MaskEdit1);
+    PostText(edit, L"QOX");
+    PostKey(edit, VK_RETURN);
+    EXPECT_EQ(dialog.Ask("?"), "QOX");
+}
+
+struct PortCase {
+    int selected;
+    const wchar_t* keys;  // before OK: Down moves the selection in the closed list
+    std::optional<std::string> chosen;
+};
+
+TEST_F(Win32Windows, PortDialogAnswersTheSelectedEntry) {
+    const PortCase cases[] = {
+        {1, L"", "COM5"},   {-1, L"", ""},      {7, L"", ""},  // out of the list: none selected
+        {0, L"D", "COM5"},  {1, L"DD", "COM7"}, {1, L"E", std::nullopt},
+    };
+    for (const PortCase& c : cases) {
+        SCOPED_TRACE(c.selected);
+        TKX_RS232_SetNumDlg dialog;
+        HWND list = dialog.Control(TKX_RS232_SetNumDlg::PCB);
+        for (const wchar_t* key = c.keys; *key != 0; ++key) PostKey(list, *key == L'D' ? VK_DOWN : VK_ESCAPE);
+        PostKey(list, VK_RETURN);
+        EXPECT_EQ(dialog.Choose({"COM1", "COM5", "COM7"}, c.selected), c.chosen);
+    }
+}
+
+struct RateCase {
+    const wchar_t* typed;  // nullptr: nothing typed
+    int upPresses;
+    std::optional<double> rate;
+};
+
+TEST_F(Win32Windows, BaudRateDialogKeepsTheValueInRange) {
+    const RateCase cases[] = {
+        {nullptr, 0, 19200}, {L"57600", 0, 57600}, {L"5", 0, 110}, {L"99999999", 0, 921600},
+        {nullptr, 2, 19220}, {L"921595", 1, 921600},
+    };
+    for (const RateCase& c : cases) {
+        SCOPED_TRACE(c.typed != nullptr ? c.typed : L"-");
+        TKX_RS232_SetBRDlg dialog;
+        HWND edit = dialog.Control(TKX_RS232_SetBRDlg::BSE);
+        if (c.typed != nullptr) PostText(edit, c.typed);
+        for (int i = 0; i < c.upPresses; ++i) PostKey(edit, VK_UP);
+        PostMessageW(dialog.Handle(), WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(dialog.Choose(19200), c.rate);
+    }
+    TKX_RS232_SetBRDlg dialog;
+    PostMessageW(dialog.Handle(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(dialog.Choose(19200), std::nullopt);
+}
+
+TEST_F(Win32Windows, ProgressWindowGaugeAndCancel) {
+    MessagePump pump;
+    {
+        TProgressForm form(pump);
+        EXPECT_FALSE(form.Cancelled());
+        HWND gauge = form.Control(TProgressForm::ProgressGauge);
+        for (auto [set, shown] : {std::pair{42, 42}, {150, 100}, {-5, 0}}) {
+            form.SetProgress(set);
+            EXPECT_EQ(GaugeValue(gauge), shown);
+        }
+        PostMessageW(form.Handle(), WM_CLOSE, 0, 0);  // not a way out: only the load ends it
+        pump.ProcessMessages();
+        EXPECT_TRUE(IsWindowVisible(form.Handle()));
+        EXPECT_FALSE(form.Cancelled());
+        // Esc reaches the cancel button through the pump's dialog handling.
+        PostKey(form.Control(TProgressForm::BitBtn1), VK_ESCAPE);
+        pump.ProcessMessages();
+        EXPECT_TRUE(form.Cancelled());
+        PostMessageW(form.Handle(), WM_COMMAND, IDCANCEL, 0);
+        pump.ProcessMessages();
+        EXPECT_TRUE(form.Cancelled());
+    }
+    TProgressForm next(pump);
+    EXPECT_FALSE(next.Cancelled());
+}
+
+TEST_F(Win32Windows, PumpReturnsAtOnceAndLeavesTheQuitRequest) {
+    MessagePump pump;
+    pump.ProcessMessages();  // an empty queue: returns without waiting
+    PostQuitMessage(3);
+    pump.ProcessMessages();
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 3u);
+}
+
+TEST_F(Win32Windows, OpenDialogFilterInTheSystemsForm) {
+    EXPECT_EQ(SystemFilter("Файлы прошивок (*.rom)|*.rom"), std::wstring(L"Файлы прошивок (*.rom)\0*.rom\0\0", 30));
+}
+
+TEST_F(Win32Windows, MainWindowOpensCentredWhateverThePlacementSaid) {
+    MessagePump pump;
+    TMainForm form(pump);
+    app::WindowPlacement offScreen;
+    offScreen.Left = offScreen.Top = 5000;
+    form.ApplyPlacement(offScreen);
+    form.FormShow();
+    RECT frame;
+    GetWindowRect(form.Handle(), &frame);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(form.Handle(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+    EXPECT_NEAR(frame.left + frame.right, monitor.rcMonitor.left + monitor.rcMonitor.right, 1);
+    EXPECT_NEAR(frame.top + frame.bottom, monitor.rcMonitor.top + monitor.rcMonitor.bottom, 1);
+    const app::WindowPlacement placement = form.Placement();
+    EXPECT_EQ(placement.Left, frame.left);
+    EXPECT_EQ(placement.Width, frame.right - frame.left);
+    EXPECT_EQ(placement.BorderStyle, app::WindowPlacement::Border::Single);
+
+    form.SetBusy(true);
+    for (int id : {TMainForm::bRS232, TMainForm::bOpen, TMainForm::bLoad}) EXPECT_FALSE(IsWindowEnabled(form.Control(id)));
+    form.SetBusy(false);
+    for (int id : {TMainForm::bRS232, TMainForm::bOpen, TMainForm::bLoad}) EXPECT_TRUE(IsWindowEnabled(form.Control(id)));
+    form.ShowImagePath("C:\\Прошивки\\МК.rom");
+    EXPECT_EQ(TextOf(form.Control(TMainForm::lFN)), L"C:\\Прошивки\\МК.rom");
+}
+
+}  // namespace
+}  // namespace kx::wgui
