@@ -233,6 +233,25 @@ struct LoopGap {
     std::string command;
 };
 
+// Runs a desktop program's self-test (`name` names its output files) and reads the figure
+// it leaves in <folder>/loop-gap.txt; the command is the environment and the program line.
+LoopGap RunSelfTest(const Options& o, const std::string& name, const std::vector<std::string>& argv,
+                    const std::vector<std::string>& env, const fs::path& folder) {
+    const std::string err = (o.work / (name + ".err")).string();
+    BenchProcess program(argv, (o.work / (name + ".out")).string(), err, env);
+    const Usage usage = program.Wait(Clock::now() + 300s);
+    const std::string text = ReadText((folder / "loop-gap.txt").string());
+    const auto at = text.find("longest_gap_ms="), over = text.find("over_15ms=");
+    if (usage.exitStatus != 0 || at == std::string::npos || over == std::string::npos) {
+        throw std::runtime_error(ShellLine(argv) + ": the paced load gave no figure (exit " +
+                                 std::to_string(usage.exitStatus) + "): " + ReadText(err));
+    }
+    LoopGap gap{std::stod(text.substr(at + 15)), std::stol(text.substr(over + 10)), ""};
+    for (const auto& e : env) gap.command += e + " ";
+    gap.command += ShellLine(argv);
+    return gap;
+}
+
 LoopGap MeasureGui(const Options& o, const std::vector<std::string>& prefix) {
     const fs::path folder = o.work / "gui", runtime = o.work / "runtime", ini = o.work / "gui.ini";
     fs::create_directories(folder);
@@ -249,18 +268,9 @@ LoopGap MeasureGui(const Options& o, const std::vector<std::string>& prefix) {
                                           "KXBOOT_LOOPGAP=1", "XDG_RUNTIME_DIR=" + fs::absolute(runtime).string()};
     std::vector<std::string> argv = prefix;
     argv.push_back(o.gui);
-    BenchProcess gui(argv, (o.work / "gui.out").string(), (o.work / "gui.err").string(), env);
-    const Usage usage = gui.Wait(Clock::now() + 300s);
-    const std::string text = ReadText((folder / "loop-gap.txt").string());
-    const auto at = text.find("longest_gap_ms="), over = text.find("over_15ms=");
-    if (usage.exitStatus != 0 || at == std::string::npos || over == std::string::npos) {
-        throw std::runtime_error("the desktop program's paced load gave no figure (exit " +
-                                 std::to_string(usage.exitStatus) + "): " + ReadText((o.work / "gui.err").string()));
-    }
-    LoopGap gap{std::stod(text.substr(at + 15)), std::stol(text.substr(over + 10)), ""};
-    for (const auto& e : env) gap.command += e + " ";
-    gap.command = sim.Command() + " " + gap.command + ShellLine(argv) + "   # settings in " + ini.string() +
-                  ", figure in " + (folder / "loop-gap.txt").string();
+    LoopGap gap = RunSelfTest(o, "gui", argv, env, folder);
+    gap.command = sim.Command() + " " + gap.command + "   # settings in " + ini.string() + ", figure in " +
+                  (folder / "loop-gap.txt").string();
     return gap;
 }
 
@@ -306,20 +316,10 @@ LoopGap MeasureWinGui(const Options& o) {
     // not the program's.
     const std::vector<std::string> argv = {"/usr/bin/xvfb-run", "-a", "wine", "explorer", "/desktop=kxbench,1024x768",
                                            o.winGui};
-    BenchProcess gui(argv, (o.work / "wingui.out").string(), (o.work / "wingui.err").string(), env);
-    const Usage usage = gui.Wait(Clock::now() + 300s);
+    LoopGap gap = RunSelfTest(o, "wingui", argv, env, folder);
     fs::remove(com5);
-    const std::string text = ReadText((folder / "loop-gap.txt").string());
-    const auto at = text.find("longest_gap_ms="), over = text.find("over_15ms=");
-    if (usage.exitStatus != 0 || at == std::string::npos || over == std::string::npos) {
-        throw std::runtime_error("the Windows program's paced load gave no figure (exit " +
-                                 std::to_string(usage.exitStatus) + "): " + ReadText((o.work / "wingui.err").string()));
-    }
-    LoopGap gap{std::stod(text.substr(at + 15)), std::stol(text.substr(over + 10)), ""};
-    for (const auto& e : env) gap.command += e + " ";
     gap.command = sim.Command() + " ln -sf $(readlink " + sim.Port() + ") " + com5.string() + "; " + gap.command +
-                  ShellLine(argv) + "   # settings in " + ini.string() + ", figure in " +
-                  (folder / "loop-gap.txt").string();
+                  "   # settings in " + ini.string() + ", figure in " + (folder / "loop-gap.txt").string();
     return gap;
 }
 
