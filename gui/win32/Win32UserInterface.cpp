@@ -18,6 +18,29 @@ int RunBox(const wchar_t* caption, const std::string& text, UINT kind) {
                        kind | MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND);
 }
 
+// The system's Yes/No box takes no Esc; this one answers No to it, as to the No button.
+LRESULT CALLBACK EscapeMeansNo(int code, WPARAM wParam, LPARAM lParam) {
+    auto* msg = reinterpret_cast<MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE) {
+        PostMessageW(GetAncestor(msg->hwnd, GA_ROOT), WM_COMMAND, IDNO, 0);
+        return TRUE;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class EscapeHook {
+public:
+    EscapeHook() : hook_(SetWindowsHookExW(WH_MSGFILTER, EscapeMeansNo, nullptr, GetCurrentThreadId())) {}
+    ~EscapeHook() {
+        if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+    }
+    EscapeHook(const EscapeHook&) = delete;
+    EscapeHook& operator=(const EscapeHook&) = delete;
+
+private:
+    HHOOK hook_;
+};
+
 }  // namespace
 
 void Win32UserInterface::ShowError(const std::string& message) { RunBox(L"Error", message, MB_OK | MB_ICONERROR); }
@@ -27,7 +50,8 @@ void Win32UserInterface::ShowInfo(const std::string& message) {
 }
 
 bool Win32UserInterface::AskYesNo(const std::string& message) {
-    // Esc and the close box answer No, as the No button does.
+    // Esc answers No, as the No button does (the system's Yes/No box has no close box).
+    EscapeHook escape;
     return RunBox(L"Confirm", message, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
 }
 

@@ -16,6 +16,7 @@
 #include "gui/win32/TOpenDialog.h"
 #include "gui/win32/TPasswDlg.h"
 #include "gui/win32/TProgressForm.h"
+#include "gui/win32/Win32UserInterface.h"
 
 namespace kx::wgui {
 namespace {
@@ -145,6 +146,26 @@ TEST_F(Win32Windows, ProgressWindowGaugeAndCancel) {
     }
     TProgressForm next(pump);
     EXPECT_FALSE(next.Cancelled());
+}
+
+// Presses `key` in the "Confirm" box once it is up (a timer of the box's own loop).
+WPARAM confirmKey = 0;
+void CALLBACK PressInConfirm(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = FindWindowW(L"#32770", L"Confirm");
+    if (box == nullptr) return;
+    KillTimer(nullptr, timer);
+    PostKey(GetDlgItem(box, IDYES), confirmKey);
+}
+
+TEST_F(Win32Windows, ConfirmAnswersYesOnlyToYes) {
+    MessagePump pump;
+    Win32UserInterface ui(pump);
+    for (auto [key, yes] : {std::pair<WPARAM, bool>{VK_RETURN, true}, {VK_ESCAPE, false}, {'N', false}, {'Y', true}}) {
+        SCOPED_TRACE(key);
+        confirmKey = key;
+        SetTimer(nullptr, 0, 50, PressInConfirm);
+        EXPECT_EQ(ui.AskYesNo("Это действительно так?"), yes);
+    }
 }
 
 TEST_F(Win32Windows, PumpReturnsAtOnceAndLeavesTheQuitRequest) {
