@@ -23,9 +23,32 @@ void RegisterFormClass() {
     (void)registered;
 }
 
+// The per-monitor DPI calls came with Windows 10 (1607); looked up at run time, so the
+// program still starts on older systems, which scale with the system DPI alone.
+template <typename Function>
+Function* UserFunction(const char* name) {
+    const FARPROC found = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
+    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(found));
+}
+
 int DpiOf(HWND hwnd) {
-    const UINT dpi = hwnd != nullptr ? GetDpiForWindow(hwnd) : GetDpiForSystem();
+    static auto* const forWindow = UserFunction<UINT WINAPI(HWND)>("GetDpiForWindow");
+    UINT dpi = hwnd != nullptr && forWindow != nullptr ? forWindow(hwnd) : 0;
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
+        ReleaseDC(nullptr, screen);
+    }
     return dpi != 0 ? static_cast<int>(dpi) : 96;
+}
+
+// The outer size of a window whose client area is `client` at `dpi`.
+SIZE FrameSize(SIZE client, DWORD style, DWORD exStyle, int dpi) {
+    static auto* const forDpi = UserFunction<BOOL WINAPI(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    RECT frame{0, 0, client.cx, client.cy};
+    if (forDpi != nullptr) forDpi(&frame, style, FALSE, exStyle, static_cast<UINT>(dpi));
+    else AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
 }  // namespace
@@ -43,11 +66,9 @@ void Form::Create(const std::wstring& caption, const FormStyle& style, HWND owne
     RegisterFormClass();
     style_ = style;
     dpi_ = DpiOf(owner);
-    RECT frame{0, 0, Scale(style.clientWidth), Scale(style.clientHeight)};
-    AdjustWindowRectExForDpi(&frame, style.style, FALSE, style.exStyle, static_cast<UINT>(dpi_));
+    const SIZE frame = FrameSize({Scale(style.clientWidth), Scale(style.clientHeight)}, style.style, style.exStyle, dpi_);
     hwnd_ = CreateWindowExW(style.exStyle, ClassName, caption.c_str(), style.style, CW_USEDEFAULT, CW_USEDEFAULT,
-                            frame.right - frame.left, frame.bottom - frame.top, owner, nullptr,
-                            GetModuleHandleW(nullptr), nullptr);
+                            frame.cx, frame.cy, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::WindowProc));
     // The monitor the window landed on may have another DPI than its owner's.
@@ -92,10 +113,9 @@ void Form::ApplyDpi(int dpi, const RECT* suggested) {
         SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     } else {
-        RECT frame{0, 0, Scale(style_.clientWidth), Scale(style_.clientHeight)};
-        AdjustWindowRectExForDpi(&frame, style_.style, FALSE, style_.exStyle, static_cast<UINT>(dpi_));
-        SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+        const SIZE frame =
+            FrameSize({Scale(style_.clientWidth), Scale(style_.clientHeight)}, style_.style, style_.exStyle, dpi_);
+        SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     }
     for (const Child& child : children_) PlaceChild(child);
     if (font_ != nullptr) MakeFonts();
