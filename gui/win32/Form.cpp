@@ -1,5 +1,7 @@
 #include "gui/win32/Form.h"
 
+#include <system_error>
+
 namespace kx::wgui {
 
 namespace {
@@ -69,6 +71,9 @@ void Form::Create(const std::wstring& caption, const FormStyle& style, HWND owne
     const SIZE frame = FrameSize({Scale(style.clientWidth), Scale(style.clientHeight)}, style.style, style.exStyle, dpi_);
     hwnd_ = CreateWindowExW(style.exStyle, ClassName, caption.c_str(), style.style, CW_USEDEFAULT, CW_USEDEFAULT,
                             frame.cx, frame.cy, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+    // Without its window a form would wait for ever for messages that never come.
+    if (hwnd_ == nullptr)
+        throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "CreateWindowExW");
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::WindowProc));
     // The monitor the window landed on may have another DPI than its owner's.
