@@ -116,6 +116,14 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             SetFocus(lastFocus_ != nullptr && IsWindowEnabled(lastFocus_) ? lastFocus_ : Control(bRS232));
         }
         return 0;
+    case WM_QUERYENDSESSION:
+        // Windows is shutting down or the user logs off: not in the middle of a load,
+        // which closes the window itself when it has ended.
+        return presenter_ == nullptr || presenter_->RequestEnd() ? TRUE : FALSE;
+    case WM_ENDSESSION:
+        // The process ends after this message: the settings are written now.
+        if (wParam != FALSE && presenter_ != nullptr) presenter_->FormClose();
+        return 0;
     case WM_CLOSE:
         // A running load keeps the window: its progress window's Cancel is the way out.
         // The window itself goes with this object, after the main loop has ended.

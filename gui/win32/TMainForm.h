@@ -29,6 +29,8 @@ public:
     void SetBusy(bool busy) override;
     app::WindowPlacement Placement() const override;
     void ApplyPlacement(const app::WindowPlacement& placement) override;
+    // As the close box does; after the handler that asks for it has returned.
+    void Close() override { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
