@@ -1,5 +1,6 @@
 #include "app/BootSession.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,19 +34,31 @@ private:
 
 static_assert(FirmwareImage::PageSize == 3072, "the boot loader at 249 programs 3072-byte pages");
 
-}  // namespace
+using ImageReader = std::function<std::unique_ptr<link::LoadImage>(const std::string&)>;
 
-void RunBootSession(link::TKX_RS& link, const std::string& imageFileName, HeadBytes& headBytes) {
+void Run(link::TKX_RS& link, const std::string& imageFileName, HeadBytes& headBytes, ImageReader readImage) {
     link::LoadRequest request{
         .fileName = imageFileName,
         .identity = {true, link::SessionIdentityWord, link::SessionRevision},
         .baudRate = 0,
-        .readImage = [](const std::string& file) { return std::make_unique<SessionImage>(FirmwareImage::Load(file)); },
+        .readImage = std::move(readImage),
         .onIdentity = [&headBytes](const link::Identity& identity) {
             if (identity.head) headBytes = *identity.head;
         },
     };
     link::RunLoad(link, link::BootLoader249, request);
+}
+
+}  // namespace
+
+void RunBootSession(link::TKX_RS& link, const std::string& imageFileName, HeadBytes& headBytes) {
+    Run(link, imageFileName, headBytes,
+        [](const std::string& file) { return std::make_unique<SessionImage>(FirmwareImage::Load(file)); });
+}
+
+void RunBootSession(link::TKX_RS& link, const std::string& imageFileName, const FirmwareImage& image,
+                    HeadBytes& headBytes) {
+    Run(link, imageFileName, headBytes, [&image](const std::string&) { return std::make_unique<SessionImage>(image); });
 }
 
 }  // namespace kx::app

@@ -12,9 +12,15 @@ class TKX_RS;
 
 namespace kx::app {
 
+class FirmwareImage;
+
 using HeadBytes = std::array<std::uint8_t, 6>;
 
 // `headBytes` receives the six bytes of the identity answer (the main window keeps them).
 void RunBootSession(link::TKX_RS& link, const std::string& imageFileName, HeadBytes& headBytes);
+// The same with the image named `imageFileName` already read (several boards loaded
+// from one reading); each session works on its own copy.
+void RunBootSession(link::TKX_RS& link, const std::string& imageFileName, const FirmwareImage& image,
+                    HeadBytes& headBytes);
 
 }  // namespace kx::app

@@ -23,11 +23,30 @@ pages done of pages to send, bytes per second, time left); otherwise one line pe
 stage and one per page.
 
 Port: --port takes any serial device path (or COMn on Windows), whether or not it is
-among the candidates that 'ports' lists. Without it, the port stored in the settings
-file (section "RS232", key "Port") is used, as by the desktop program, or the first
-free candidate. The settings file is only read, never written; it is the program's
-own (KXBOOT_SETTINGS, else the executable's path with ".ini") unless --settings names
-another.
+among the candidates that 'ports' lists, or any name 'ports' shows (a /dev/serial/by-id
+name stays with its adapter). Without it, the port stored in the settings file
+(section "RS232", key "Port") is used, or the first free candidate when none is
+stored; a stored port that is missing or busy is refused, never replaced. The settings
+file is only read, never written; it is the program's own (KXBOOT_SETTINGS, else the
+executable's path with ".ini") unless --settings names another.
+
+Several boards: load takes --port more than once (--port all: every free candidate)
+and loads all of them at once, each on its own; one board's failure never stops
+another, Ctrl-C cancels them all. Exit status 0 when every port loaded, 1 when any was
+refused or failed, 3 when cancelled with none failed. On a terminal one line per port;
+otherwise every line starts with its port; at the end one summary line per port on
+stdout (port, outcome, time, message).
+
+Station (--repeat): each port waits for a board, loads it, then waits until that board
+no longer answers (taken away, or started its firmware) before waiting for the next;
+a board that stays in its boot loader is never loaded twice. Ctrl-C ends the station:
+exit status 0 when every load succeeded, 1 otherwise.
+
+Report (--report FILE): one JSON object per line appended for every load attempt, and
+flushed when it ends: time (ISO 8601, UTC), port, image, sha256 (of the image as read),
+outcome (loaded, refused, failed, cancelled), message (empty when cancelled), identity
+(the identity answer's data bytes in hex), head (the six head bytes in hex), pages
+(pages sent), seconds.
 
 Trace (--trace FILE): one line per frame: milliseconds since the start, direction
 (TX sent, ECHO own request heard back in line mode 2, RX received), bytes in hex.
@@ -53,9 +72,13 @@ struct RawOptions {
     double wakeTimeout = 0;
 };
 
-void AddLinkOptions(CLI::App& command, LinkOptions& link) {
-    command.add_option("--port", link.port, "Serial port: a device path, or COMn on Windows (default: the stored port)")
-        ->type_name("NAME");
+void AddLinkOptions(CLI::App& command, LinkOptions& link, bool severalPorts = false) {
+    auto* port = command.add_option("--port", link.ports,
+                                    severalPorts ? "Serial port: a device path, or COMn on Windows (default: the stored "
+                                                   "port); repeat it for several boards at once, 'all' for every free one"
+                                                 : "Serial port: a device path, or COMn on Windows (default: the stored port)")
+                     ->type_name("NAME");
+    if (!severalPorts) port->expected(1);
     command.add_option("--baud", link.baud, "Bit rate")->type_name("RATE")->capture_default_str()->check(CLI::Range(1U, 4000000U));
     command.add_option("--line-mode", link.lineMode, "0 RS232, 1 RS422 or RS485 without echo, 2 RS485 with echo")
         ->type_name("MODE")
@@ -99,17 +122,22 @@ struct Grammar {
     CLI::Option* wakeTimeout[3] = {};
 
     Grammar(Invocation& inv, RawOptions& raw) {
-        app.require_subcommand(1);
+        app.require_subcommand(0, 1);
+        app.set_version_flag("--version", std::string("kxboot-cli ") + KXBOOT_VERSION);
         app.footer(Footer);
         load = app.add_subcommand("load", "Load IMAGE through the boot loader at address 249 (the desktop program's load)");
         AddImage(*load, inv);
-        AddLinkOptions(*load, inv.link);
+        AddLinkOptions(*load, inv.link, true);
         wakeTimeout[0] = AddWakeTimeout(*load, raw);
+        load->add_option("--report", inv.report, "Append one JSON line per load attempt to FILE")->type_name("FILE");
+        load->add_flag("--repeat", inv.repeat, "A station: load one board after another on each port until Ctrl-C");
 
         info = app.add_subcommand("info", "Show IMAGE's size, pages, trailer and whether a device with identity 0x1D2D takes it");
         AddImage(*info, inv);
+        info->add_flag("--json", inv.json, "One JSON object on stdout");
 
-        ports = app.add_subcommand("ports", "List the candidate serial ports and which of them are free");
+        ports = app.add_subcommand("ports", "List the candidate serial ports: name, free or busy, the adapter's stable name and what it is");
+        ports->add_flag("--json", inv.json, "One JSON array on stdout");
 
         erase = app.add_subcommand("erase-and-load", "Erase the device and load IMAGE through the boot loader at address 240");
         AddImage(*erase, inv);
@@ -137,6 +165,9 @@ struct Grammar {
         address = app.add_subcommand("address", "Ask the single device on the line for its address");
         address->add_flag("--yes", inv.yes, "Answer yes to the question whether only one device is switched on");
         AddLinkOptions(*address, inv.link);
+        // Set last, so that the subcommands keep refusing what they do not know; at the
+        // top the stray word is then named in the message.
+        app.allow_extras(true);
     }
 
     bool WakeTimeoutGiven() const {
@@ -155,6 +186,13 @@ struct Grammar {
     }
 };
 
+void CheckCombinations(const Invocation& inv) {
+    if (inv.link.ports.size() > 1 && !inv.link.trace.empty())
+        throw UsageError("--trace: with several ports, trace one port at a time");
+    for (const auto& port : inv.link.ports)
+        if (port.empty()) throw UsageError("--port: empty port name");
+}
+
 void ApplyRaw(const RawOptions& raw, Invocation& inv) {
     if (!raw.expectId.empty()) inv.expectId = ParseWord(raw.expectId, "--expect-id");
     if (raw.expectRevision >= 0) inv.expectRevision = static_cast<std::uint8_t>(raw.expectRevision);
@@ -169,6 +207,17 @@ std::optional<Invocation> ParseCommandLine(int argc, const char* const* argv, st
     Grammar grammar(inv, raw);
     try {
         grammar.app.parse(argc, argv);
+        if (grammar.app.get_subcommands().empty()) {
+            // A word that is no subcommand is named, rather than taken for a missing one.
+            const std::vector<std::string> extra = grammar.app.remaining();
+            if (!extra.empty() && extra.front().starts_with("-"))
+                throw UsageError("unknown option '" + extra.front() + "'");
+            if (!extra.empty()) throw UsageError("unknown subcommand '" + extra.front() + "'");
+            throw UsageError("a subcommand is required");
+        }
+    } catch (const CLI::CallForVersion&) {
+        out << grammar.app.version() << "\n";
+        return std::nullopt;
     } catch (const CLI::CallForHelp&) {
         // The top-level help documents every command with its options.
         const bool top = grammar.app.get_subcommands().empty();
@@ -180,6 +229,7 @@ std::optional<Invocation> ParseCommandLine(int argc, const char* const* argv, st
     inv.command = grammar.Selected();
     if (grammar.WakeTimeoutGiven()) CheckWakeTimeout(raw.wakeTimeout);
     ApplyRaw(raw, inv);
+    CheckCombinations(inv);
     return inv;
 }
 

@@ -5,9 +5,12 @@
 
 #include "app/BootSession.h"
 #include "app/FirmwareImage.h"
+#include "cli/Json.h"
 #include "cli/LinkSetup.h"
+#include "cli/PortLoads.h"
 #include "link/BootLoaders.h"
 #include "link/LinkError.h"
+#include "platform/PortDescription.h"
 #include "platform/SerialPort.h"
 
 namespace kx::cli {
@@ -18,7 +21,45 @@ std::unique_ptr<OpenedLink> OpenLinkFor(const Invocation& inv, ConsoleUi& ui) {
     if (inv.wakeTimeoutSeconds)
         wake = platform::Millis(static_cast<long long>(*inv.wakeTimeoutSeconds * 1000.0 + 0.5));
     ui.SetWakeTimeout(wake);
-    return OpenedLink::Open(inv.link, ui);
+    return OpenedLink::Open(inv.link, inv.link.ports.empty() ? std::string() : inv.link.ports.front(), ui);
+}
+
+std::string PortDescriptionJson(const std::string& name, bool free) {
+    const platform::PortDescription d = platform::DescribePort(name);
+    JsonObject port;
+    port.Add("name", name);
+    if (d.stableName.empty()) port.AddNull("by_id"); else port.Add("by_id", d.stableName);
+    port.Add("free", free).Add("description", d.Text());
+    port.Add("vendor_id", d.vendorId).Add("product_id", d.productId).Add("manufacturer", d.manufacturer);
+    port.Add("product", d.product).Add("serial_number", d.serialNumber);
+    return port.Text();
+}
+
+void PrintPortLine(const std::string& name, bool free, std::FILE* out) {
+    const platform::PortDescription d = platform::DescribePort(name);
+    std::string line = name + "  " + (free ? "free" : "busy");
+    if (!d.stableName.empty()) line += "  " + d.stableName;
+    if (const std::string text = d.Text(); !text.empty()) line += "  " + text;
+    std::fprintf(out, "%s\n", line.c_str());
+}
+
+void PrintInfoJson(const app::FirmwareImage& image, const std::optional<std::string>& refusal, std::FILE* out) {
+    JsonObject info;
+    info.Add("size", static_cast<std::int64_t>(image.Size()));
+    info.Add("pages", static_cast<std::int64_t>(image.PageCount()));
+    info.Add("pages_sent", static_cast<std::int64_t>(refusal ? 0 : image.PagesToSend()));
+    if (image.HasTrailer()) {
+        char trailer[8];
+        const auto t = image.Trailer();
+        std::snprintf(trailer, sizeof trailer, "%02X%02X%02X", t[0], t[1], t[2]);
+        info.Add("trailer", trailer);
+    } else {
+        info.AddNull("trailer");
+    }
+    char identity[8];
+    std::snprintf(identity, sizeof identity, "%04X", link::SessionIdentityWord);
+    info.Add("identity", identity).Add("accepted", !refusal.has_value()).Add("message", refusal.value_or(""));
+    std::fprintf(out, "%s\n", info.Text().c_str());
 }
 
 // The image as the session would read it; nullopt when it is missing or anything but a
@@ -41,13 +82,7 @@ void PrintPages(std::size_t pages, std::FILE* out) {
 
 }  // namespace
 
-Outcome RunLoad(const Invocation& inv, ConsoleUi& ui) {
-    const auto opened = OpenLinkFor(inv, ui);
-    if (!opened) return ui.Result();
-    app::HeadBytes head{};
-    app::RunBootSession(opened->Link(), inv.image, head);
-    return ui.Result();
-}
+Outcome RunLoad(const Invocation& inv, ConsoleUi& ui) { return RunLoads(inv, ui); }
 
 Outcome RunInfo(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
     std::optional<app::FirmwareImage> image = LoadImage(inv.image);
@@ -56,6 +91,12 @@ Outcome RunInfo(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
         return ui.Result();
     }
     const auto refusal = image->Refusal(static_cast<std::uint8_t>(link::SessionIdentityWord & 0xFF));
+    if (inv.json) {
+        PrintInfoJson(*image, refusal, out);
+        std::fflush(out);
+        if (refusal) ui.ShowError(*refusal);
+        return refusal ? ui.Result() : Outcome::Done;
+    }
     std::fprintf(out, "size:    %llu bytes\n", static_cast<unsigned long long>(image->Size()));
     std::fprintf(out, "pages:   %zu of %zu bytes\n", image->PageCount(), app::FirmwareImage::PageSize);
     // A refused image is never sent, not even in part.
@@ -75,15 +116,20 @@ Outcome RunInfo(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
     return Outcome::Done;
 }
 
-Outcome RunPorts(ConsoleUi& ui, std::FILE* out) {
+Outcome RunPorts(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
     platform::SerialPorts& ports = platform::SystemSerialPorts();
     const std::vector<std::string> names = ports.Candidates();
     int free = 0;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const bool isFree = ports.IsFree(names[i]);
+    std::string json;
+    for (const auto& name : names) {
+        const bool isFree = ports.IsFree(name);
         free += isFree ? 1 : 0;
-        std::fprintf(out, "COM%-3zu %-24s %s\n", i + 1, names[i].c_str(), isFree ? "free" : "busy");
+        if (inv.json)
+            json += (json.empty() ? "" : ",\n ") + PortDescriptionJson(name, isFree);
+        else
+            PrintPortLine(name, isFree, out);
     }
+    if (inv.json) std::fprintf(out, "[%s]\n", json.c_str());
     std::fflush(out);
     if (free == 0) {
         ui.ShowError(texts::NoFreePort);

@@ -10,7 +10,7 @@ namespace kx::cli {
 
 Outcome RunLoad(const Invocation& inv, ConsoleUi& ui);
 Outcome RunInfo(const Invocation& inv, ConsoleUi& ui, std::FILE* out);
-Outcome RunPorts(ConsoleUi& ui, std::FILE* out);
+Outcome RunPorts(const Invocation& inv, ConsoleUi& ui, std::FILE* out);
 Outcome RunEraseAndLoad(const Invocation& inv, ConsoleUi& ui);
 Outcome RunPatchAndLoad(const Invocation& inv, ConsoleUi& ui);
 Outcome RunAddress(const Invocation& inv, ConsoleUi& ui, std::FILE* out);

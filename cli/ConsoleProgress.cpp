@@ -15,8 +15,12 @@ std::string Duration(long long seconds) {
 
 }  // namespace
 
+ConsoleProgress::ConsoleProgress(ConsoleOutput& output, platform::Clock& clock, Options options)
+    : output_(output), clock_(clock), options_(options), created_(clock.Now()) {}
+
 ConsoleProgress::ConsoleProgress(std::FILE* err, platform::Clock& clock, Options options)
-    : err_(err), clock_(clock), options_(options), created_(clock.Now()) {}
+    : ownOutput_(std::make_unique<StreamOutput>(err, err)), output_(*ownOutput_), clock_(clock),
+      options_(options), created_(clock.Now()) {}
 
 ConsoleProgress::~ConsoleProgress() {
     FlushPendingPercent();
@@ -33,8 +37,7 @@ void ConsoleProgress::SetLabel(const std::string& text) {
     if (options_.terminal) {
         Redraw();
     } else {
-        std::fprintf(err_, "%s\n", label_.c_str());
-        std::fflush(err_);
+        output_.Line(label_);
     }
 }
 
@@ -77,16 +80,10 @@ void ConsoleProgress::PagesDone(int done, int total, std::size_t bytesPerPage) {
         return;
     }
     percentPending_ = false;
-    std::fprintf(err_, "%s\n", StatusText(false).c_str());
-    std::fflush(err_);
+    output_.Line(StatusText(false));
 }
 
-void ConsoleProgress::EndLine() {
-    if (!lineOpen_) return;
-    std::fputc('\n', err_);
-    std::fflush(err_);
-    lineOpen_ = false;
-}
+void ConsoleProgress::EndLine() { output_.EndLive(); }
 
 std::string ConsoleProgress::StatusText(bool withCaption) const {
     std::string text = withCaption ? label_ : std::string();
@@ -108,17 +105,12 @@ std::string ConsoleProgress::StatusText(bool withCaption) const {
     return text;
 }
 
-void ConsoleProgress::Redraw() {
-    std::fprintf(err_, "\r%s\033[K", StatusText(true).c_str());
-    std::fflush(err_);
-    lineOpen_ = true;
-}
+void ConsoleProgress::Redraw() { output_.Live(StatusText(true)); }
 
 void ConsoleProgress::FlushPendingPercent() {
     if (!percentPending_) return;
     percentPending_ = false;
-    std::fprintf(err_, "%s\n", StatusText(false).c_str());
-    std::fflush(err_);
+    output_.Line(StatusText(false));
 }
 
 }  // namespace kx::cli

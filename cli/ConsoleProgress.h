@@ -4,9 +4,11 @@
 // left. Otherwise (a log, a pipe): one line per stage and one per page.
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "cli/ConsoleOutput.h"
 #include "platform/Clock.h"
 #include "ui/UserInterface.h"
 
@@ -20,6 +22,9 @@ public:
         std::optional<platform::Millis> wakeTimeout;
     };
 
+    // Writes to `output`, which outlives it.
+    ConsoleProgress(ConsoleOutput& output, platform::Clock& clock, Options options);
+    // Writes to `err` (stdout is not used).
     ConsoleProgress(std::FILE* err, platform::Clock& clock, Options options);
     ~ConsoleProgress() override;
 
@@ -40,7 +45,8 @@ private:
     void Redraw();
     void FlushPendingPercent();
 
-    std::FILE* err_;
+    std::unique_ptr<ConsoleOutput> ownOutput_;
+    ConsoleOutput& output_;
     platform::Clock& clock_;
     Options options_;
     platform::Millis created_;
@@ -57,7 +63,6 @@ private:
     double bytesPerSecond_ = 0;
     long long secondsLeft_ = 0;
     std::optional<platform::Millis> transferStart_;
-    bool lineOpen_ = false;
 };
 
 }  // namespace kx::cli

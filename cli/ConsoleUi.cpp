@@ -12,7 +12,7 @@ namespace kx::cli {
 class ConsoleUi::Progress final : public ui::ProgressWindow {
 public:
     Progress(ConsoleUi& owner, ConsoleProgress::Options options)
-        : owner_(owner), window_(owner.streams_.err, owner.clock_, options) {
+        : owner_(owner), window_(owner.output_, owner.clock_, options) {
         owner_.live_ = this;
     }
     ~Progress() override {
@@ -30,6 +30,7 @@ public:
         return cancelled;
     }
     void PagesDone(int done, int total, std::size_t bytesPerPage) override {
+        owner_.pagesSent_ = done;
         window_.PagesDone(done, total, bytesPerPage);
     }
     void EndLine() { window_.EndLine(); }
@@ -40,7 +41,22 @@ private:
 };
 
 ConsoleUi::ConsoleUi(Streams streams, platform::Clock& clock, bool terminal)
-    : streams_(streams), clock_(clock), terminal_(terminal) {}
+    : streams_(streams), ownOutput_(std::make_unique<StreamOutput>(streams.out, streams.err)),
+      output_(*ownOutput_), clock_(clock), terminal_(terminal) {}
+
+ConsoleUi::ConsoleUi(ConsoleOutput& output, platform::Clock& clock, bool terminal)
+    : output_(output), clock_(clock), terminal_(terminal) {}
+
+void ConsoleUi::Note(const std::string& text) {
+    EndProgressLine();
+    output_.Line(text);
+}
+
+void ConsoleUi::BeginLoad() {
+    errorShown_ = infoShown_ = declined_ = cancelSeen_ = false;
+    lastMessage_.clear();
+    pagesSent_ = 0;
+}
 
 void ConsoleUi::EndProgressLine() {
     if (live_ != nullptr) live_->EndLine();
@@ -49,17 +65,17 @@ void ConsoleUi::EndProgressLine() {
 void ConsoleUi::ShowError(const std::string& message) {
     if (quiet_) return;
     errorShown_ = true;
+    lastMessage_ = message;
     EndProgressLine();
-    std::fprintf(streams_.err, "%s\n", message.c_str());
-    std::fflush(streams_.err);
+    output_.Error(message);
 }
 
 void ConsoleUi::ShowInfo(const std::string& message) {
     if (quiet_) return;
     infoShown_ = true;
+    lastMessage_ = message;
     EndProgressLine();
-    std::fprintf(streams_.out, "%s\n", message.c_str());
-    std::fflush(streams_.out);
+    output_.Result(message);
 }
 
 namespace {

@@ -3,9 +3,11 @@
 // "done" message on stdout), the progress window is a ConsoleProgress on stderr, the
 // yes/no question is asked on the terminal. It remembers how the run ended.
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "cli/ConsoleOutput.h"
 #include "cli/ConsoleProgress.h"
 #include "platform/Clock.h"
 #include "ui/UserInterface.h"
@@ -22,7 +24,10 @@ public:
         std::FILE* in = stdin;
     };
 
+    // Messages and progress on the streams.
     ConsoleUi(Streams streams, platform::Clock& clock, bool terminal);
+    // Messages and progress through `output` (one port among several), which outlives it.
+    ConsoleUi(ConsoleOutput& output, platform::Clock& clock, bool terminal);
 
     void SetAssumeYes(bool yes) { assumeYes_ = yes; }
     void SetWakeTimeout(std::optional<platform::Millis> timeout) { wakeTimeout_ = timeout; }
@@ -46,12 +51,22 @@ public:
     // a question answered no.
     void ShowCancelReason();
     bool ErrorShown() const { return errorShown_; }
+    // The text of the last box shown ("" when none was).
+    const std::string& LastMessage() const { return lastMessage_; }
+    // Pages sent by the last load procedure.
+    int PagesSent() const { return pagesSent_; }
+    // A line of the program's own about the run (the port it opened, a running count).
+    void Note(const std::string& text);
+    // Forgets how the previous load ended (a station loads one board after another).
+    void BeginLoad();
 
 private:
     class Progress;
     void EndProgressLine();
 
     Streams streams_;
+    std::unique_ptr<ConsoleOutput> ownOutput_;
+    ConsoleOutput& output_;
     platform::Clock& clock_;
     bool terminal_;
     bool assumeYes_ = false;
@@ -62,6 +77,8 @@ private:
     bool declined_ = false;
     bool cancelSeen_ = false;
     bool timedOut_ = false;
+    std::string lastMessage_;
+    int pagesSent_ = 0;
     Progress* live_ = nullptr;
 };
 

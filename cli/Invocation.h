@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kx::cli {
 
@@ -11,7 +12,9 @@ enum class CommandKind { Load, Info, Ports, EraseAndLoad, PatchAndLoad, Address 
 // How to reach the device. Defaults as the desktop program: the port stored in the
 // settings file, 19200 bit/s, two-wire RS485 with echo.
 struct LinkOptions {
-    std::string port;        // any device path (or COMn); empty: the stored port
+    // Any device path (or COMn); none: the stored port. Only load takes several; "all"
+    // stands for every free candidate.
+    std::vector<std::string> ports;
     std::uint32_t baud = 19200;
     int lineMode = 2;
     std::string settings;    // empty: the program's settings file
@@ -27,6 +30,9 @@ struct Invocation {
     std::optional<std::uint16_t> expectId;
     std::optional<std::uint8_t> expectRevision;
     bool yes = false;
+    bool json = false;         // ports, info: one JSON document on stdout
+    std::string report;        // load: append a JSON line per load attempt here
+    bool repeat = false;       // load: a station, one board after another on each port
 };
 
 }  // namespace kx::cli

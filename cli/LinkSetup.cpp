@@ -11,50 +11,42 @@
 namespace kx::cli {
 namespace {
 
-// The stored port, as the desktop program opens it at start-up. The settings file is
-// read only when it exists: the command line never creates or writes it.
-void OpenStoredPort(link::TKX_RS& link, const std::string& settingsPath) {
+// The stored port's name; "" when the settings file (read only when it exists: the
+// command line never creates or writes it) stores none.
+std::string StoredPort(link::TKX_RS& link, const std::string& settingsPath) {
     const std::string path = settingsPath.empty() ? app::TKXIniFile::DefaultPath() : settingsPath;
     std::error_code ec;
-    if (std::filesystem::is_regular_file(platform::PathFromUtf8(path), ec)) {
-        app::TKXIniFile ini(path);
-        link.LoadSettings(ini);
-    } else {
-        link.OpenPort(link.PortNumber);
-    }
+    if (!std::filesystem::is_regular_file(platform::PathFromUtf8(path), ec)) return {};
+    app::TKXIniFile ini(path);
+    return link.StoredPortName(ini);
 }
-
-struct QuietScope {
-    explicit QuietScope(ConsoleUi& ui) : ui_(ui) { ui_.SetQuiet(true); }
-    ~QuietScope() { ui_.SetQuiet(false); }
-    QuietScope(const QuietScope&) = delete;
-    QuietScope& operator=(const QuietScope&) = delete;
-    ConsoleUi& ui_;
-};
 
 }  // namespace
 
-std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, ConsoleUi& ui) {
+std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, const std::string& port, ConsoleUi& ui) {
     auto opened = std::unique_ptr<OpenedLink>(new OpenedLink);
     {
         // The start-up scan's "no free port" box is left to the check below, which
-        // knows whether a port was named.
+        // knows which port was asked for.
         QuietScope quiet(ui);
         opened->link_ = std::make_unique<link::TKX_RS>(nullptr, nullptr, link::LinkContext{.ui = ui});
     }
     link::TKX_RS& link = *opened->link_;
     link.SetLineMode(static_cast<std::uint8_t>(options.lineMode));
-    if (options.port.empty()) {
-        OpenStoredPort(link, options.settings);
+    const std::string name = port.empty() ? StoredPort(link, options.settings) : port;
+    if (name.empty()) {
+        QuietScope quiet(ui);
+        link.OpenPort(link.PortNumber);
     } else {
-        link.OpenPortNamed(options.port);
+        link.OpenPortNamed(name);
     }
     if (!link.PortOpen()) {
         if (!ui.ErrorShown()) {
             // The system's text alone does not say which port failed, nor why.
             const std::string why = link.Context().ports.OpenFailure();
-            if (!link.PortName.empty())
-                ui.ShowError("kxboot-cli: cannot open the port " + link.PortName + (why.empty() ? "" : ": " + why));
+            const std::string tried = name.empty() ? link.PortName : name;
+            if (!tried.empty())
+                ui.ShowError("kxboot-cli: cannot open the port " + tried + (why.empty() ? "" : ": " + why));
             ui.ShowError(texts::NoFreePort);
         }
         return nullptr;

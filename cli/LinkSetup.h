@@ -1,7 +1,10 @@
 #pragma once
 // The link as the desktop program sets it up (line mode, stored port, 19200 bit/s),
-// with the command line's overrides: a named port, another rate, a trace.
+// with the command line's overrides: a named port, another rate, a trace. Unlike the
+// desktop program, a stored port that is missing or busy is refused, never replaced by
+// another one: on a bench the wrong port would load the wrong board.
 #include <memory>
+#include <string>
 
 #include "cli/ConsoleUi.h"
 #include "cli/Invocation.h"
@@ -12,15 +15,34 @@ namespace kx::cli {
 
 class OpenedLink {
 public:
-    // The link with its port open at the asked rate; nullptr after an error message
-    // (no free port, the named port does not open, the rate is refused).
-    static std::unique_ptr<OpenedLink> Open(const LinkOptions& options, ConsoleUi& ui);
+    // The link on `port` (empty: the stored port, else the first free candidate) at the
+    // asked rate; nullptr after an error message (the port, named, is missing or busy;
+    // the rate is refused).
+    static std::unique_ptr<OpenedLink> Open(const LinkOptions& options, const std::string& port, ConsoleUi& ui);
 
     link::TKX_RS& Link() { return *link_; }
+    // The name of the port that was opened.
+    const std::string& PortName() const { return link_->PortName; }
+    // Lets `observer` see every frame too; it passes them on to the trace, if any.
+    void Observe(link::FrameTrace& observer) { link_->Trace = &observer; }
+    link::FrameTrace* Trace() const { return trace_.get(); }
 
 private:
     std::unique_ptr<TraceWriter> trace_;   // outlives the link that writes to it
     std::unique_ptr<link::TKX_RS> link_;
+};
+
+// Boxes swallowed while it lives (the link's start-up scan, which reports through the
+// installed interface).
+class QuietScope {
+public:
+    explicit QuietScope(ConsoleUi& ui) : ui_(ui) { ui_.SetQuiet(true); }
+    ~QuietScope() { ui_.SetQuiet(false); }
+    QuietScope(const QuietScope&) = delete;
+    QuietScope& operator=(const QuietScope&) = delete;
+
+private:
+    ConsoleUi& ui_;
 };
 
 }  // namespace kx::cli

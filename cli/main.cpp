@@ -26,7 +26,7 @@ Outcome Dispatch(const Invocation& inv, ConsoleUi& ui) {
     switch (inv.command) {
         case CommandKind::Load: return RunLoad(inv, ui);
         case CommandKind::Info: return RunInfo(inv, ui, stdout);
-        case CommandKind::Ports: return RunPorts(ui, stdout);
+        case CommandKind::Ports: return RunPorts(inv, ui, stdout);
         case CommandKind::EraseAndLoad: return RunEraseAndLoad(inv, ui);
         case CommandKind::PatchAndLoad: return RunPatchAndLoad(inv, ui);
         case CommandKind::Address: return RunAddress(inv, ui, stdout);

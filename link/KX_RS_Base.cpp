@@ -236,6 +236,18 @@ void TKX_RS_Base::LoadSettings(app::TKXIniFile& ini) {
     OpenSlotOrFirstFree(slot);
 }
 
+std::string TKX_RS_Base::StoredPortName(app::TKXIniFile& ini) const {
+    const std::string stored = ini.ReadString(SettingsSection, PortKey, "");
+    const std::size_t first = stored.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    const std::string trimmed = stored.substr(first, stored.find_last_not_of(" \t") - first + 1);
+    const std::optional<std::int32_t> number = ParseDecimal(trimmed);
+    if (!number) return trimmed;
+    if (*number >= 1 && *number <= MaxPorts && !PortNames[static_cast<std::size_t>(*number)].empty())
+        return PortNames[static_cast<std::size_t>(*number)];
+    return ports_.StoresPortNumber() ? "COM" + std::to_string(*number) : trimmed;
+}
+
 void TKX_RS_Base::SaveSettings(app::TKXIniFile& ini) {
     TKXBaseInterface::SaveSettings(ini);
     if (ports_.StoresPortNumber()) {

@@ -116,3 +116,70 @@ std::vector<std::string> MergeCandidates(const std::vector<std::string>& listed,
 }
 
 }  // namespace kx::platform::posix
+
+namespace kx::platform::posix {
+namespace {
+
+std::string FirstLine(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    return line;
+}
+
+fs::path Resolved(const fs::path& path) {
+    std::error_code error;
+    const fs::path resolved = fs::canonical(path, error);
+    return error ? path : resolved;
+}
+
+std::string StableName(const fs::path& device, const fs::path& path, const fs::path& byId) {
+    std::error_code error;
+    if (Resolved(path.parent_path()) == Resolved(byId)) return path.string();
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(byId, error), end; !error && it != end; it.increment(error))
+        if (Resolved(it->path()) == device) names.push_back(it->path().string());
+    if (names.empty()) return {};
+    std::sort(names.begin(), names.end(), NaturalLess);
+    return names.front();
+}
+
+// The USB device's folder: the nearest parent of the tty's device folder with an idVendor.
+void ReadUsbAttributes(const fs::path& deviceFolder, PortDescription& description) {
+    std::error_code error;
+    for (fs::path folder = Resolved(deviceFolder); !folder.empty() && folder != folder.root_path();
+         folder = folder.parent_path()) {
+        if (!fs::exists(folder / "idVendor", error)) continue;
+        description.vendorId = FirstLine(folder / "idVendor");
+        description.productId = FirstLine(folder / "idProduct");
+        description.manufacturer = FirstLine(folder / "manufacturer");
+        description.product = FirstLine(folder / "product");
+        description.serialNumber = FirstLine(folder / "serial");
+        return;
+    }
+}
+
+}  // namespace
+
+PortDescription DescribeDevicePort(const std::string& path, const PortScanDirs& dirs) {
+    PortDescription description;
+    const fs::path device = Resolved(path);
+    description.stableName = StableName(device, path, dirs.byId);
+    const std::string name = device.filename().string();
+    const fs::path sysEntry = fs::path(dirs.sysTty) / name;
+    std::error_code error;
+    const bool uart = name.compare(0, 4, "ttyS") == 0;
+    if (!fs::exists(sysEntry / "device", error)) {
+        description.noDevice = uart;
+        return description;
+    }
+    if (uart && !KnownUartType(sysEntry)) {
+        description.noDevice = true;
+        return description;
+    }
+    ReadUsbAttributes(sysEntry / "device", description);
+    return description;
+}
+
+}  // namespace kx::platform::posix

@@ -4,11 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/PortDescription.h"
+
 namespace kx::platform::posix {
 
 struct PortScanDirs {
     std::string dev = "/dev";
     std::string sysTty = "/sys/class/tty";
+    std::string byId = "/dev/serial/by-id";
 };
 
 // Name order in which "ttyS2" comes before "ttyS10": runs of digits compare by value.
@@ -27,5 +30,10 @@ std::vector<std::string> ScanDevicePorts(const PortScanDirs& dirs);
 std::vector<std::string> MergeCandidates(const std::vector<std::string>& listed,
                                          const std::vector<std::string>& scanned,
                                          std::size_t limit);
+
+// The port's stable name under `dirs.byId` (the link that resolves to the same device;
+// the path itself when it already lies there) and the USB attributes its sysfs entry
+// or one of that entry's parents carries.
+PortDescription DescribeDevicePort(const std::string& path, const PortScanDirs& dirs);
 
 }  // namespace kx::platform::posix

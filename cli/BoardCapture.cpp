@@ -1,0 +1,34 @@
+#include "cli/BoardCapture.h"
+
+#include <cstdio>
+
+#include "link/BootLoaders.h"
+#include "link/BootFunctions.h"
+
+namespace kx::cli {
+namespace {
+
+// Length, address, header word, function code: the data start here; the check byte ends.
+constexpr std::size_t DataStart = 5;
+
+}  // namespace
+
+void BoardCapture::Sent(const std::uint8_t* data, std::size_t count) {
+    identifySent_ = count > DataStart - 1 && data[1] == link::BootLoader249.address && data[4] == link::fnIdentify;
+    if (next_ != nullptr) next_->Sent(data, count);
+}
+
+void BoardCapture::Received(const std::uint8_t* data, std::size_t count, bool echo) {
+    // Only a whole answer to an identify request; the session reads the last one that came.
+    if (!echo && identifySent_ && count > DataStart && count == data[0]) {
+        identity_.clear();
+        for (std::size_t i = DataStart; i + 1 < count; ++i) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02X", data[i]);
+            identity_ += hex;
+        }
+    }
+    if (next_ != nullptr) next_->Received(data, count, echo);
+}
+
+}  // namespace kx::cli

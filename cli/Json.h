@@ -1,0 +1,29 @@
+#pragma once
+// The little JSON the command line writes (--json, --report): quoted strings and objects
+// built field by field, one line each.
+#include <cstdint>
+#include <string>
+
+namespace kx::cli {
+
+// `text` (UTF-8) as a JSON string literal, quotes included.
+std::string JsonString(const std::string& text);
+
+// {"a":1,"b":"x"} built in order.
+class JsonObject {
+public:
+    JsonObject& Add(const std::string& key, const std::string& value);
+    JsonObject& Add(const std::string& key, const char* value) { return Add(key, std::string(value)); }
+    JsonObject& Add(const std::string& key, bool value);
+    JsonObject& Add(const std::string& key, std::int64_t value);
+    JsonObject& AddNumber(const std::string& key, double value, int decimals);
+    JsonObject& AddNull(const std::string& key);
+    JsonObject& AddRaw(const std::string& key, const std::string& json);
+    std::string Text() const { return text_ + "}"; }
+
+private:
+    JsonObject& Key(const std::string& key);
+    std::string text_ = "{";
+};
+
+}  // namespace kx::cli

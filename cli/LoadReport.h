@@ -1,0 +1,44 @@
+#pragma once
+// --report FILE: one JSON object per line for every load attempt, appended and flushed
+// the moment that load ends, so that a crash or a pulled plug later on never costs an
+// earlier record. Shared by the ports' threads.
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <string>
+
+namespace kx::cli {
+
+struct LoadRecord {
+    std::chrono::system_clock::time_point time;   // when the load ended
+    std::string port;
+    std::string image;
+    std::string sha256;
+    std::string outcome;     // loaded, refused, failed, cancelled
+    std::string message;     // the system's text; "" when cancelled
+    std::string identity;    // the identity answer's data bytes in hex, "" when not read
+    std::string head;        // the six head bytes in hex, "" when not read
+    int pages = 0;           // pages sent
+    double seconds = 0;
+};
+
+// "2026-12-08T16:37:40.123Z"
+std::string IsoUtc(std::chrono::system_clock::time_point time);
+// The record as one line of JSON, without the newline.
+std::string RecordLine(const LoadRecord& record);
+
+class LoadReport {
+public:
+    // Opens `path` for appending; throws std::system_error when it cannot.
+    explicit LoadReport(const std::string& path);
+
+    // Appends the record and flushes it; throws std::system_error when that fails.
+    void Append(const LoadRecord& record);
+
+private:
+    std::mutex mutex_;   // guards out_
+    std::ofstream out_;
+    std::string path_;
+};
+
+}  // namespace kx::cli

@@ -1,0 +1,259 @@
+#include "cli/PortLoads.h"
+
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "app/BoardPresence.h"
+#include "app/Texts.h"
+#include "app/BootSession.h"
+#include "app/FirmwareImage.h"
+#include "cli/BoardCapture.h"
+#include "cli/BoardDisplay.h"
+#include "cli/CancelSignals.h"
+#include "cli/LinkSetup.h"
+#include "cli/LoadReport.h"
+#include "cli/Terminal.h"
+#include "cli/Sha256.h"
+#include "link/LinkError.h"
+#include "link/LoadEngine.h"
+#include "platform/Clock.h"
+#include "platform/Process.h"
+#include "platform/SerialPort.h"
+
+namespace kx::cli {
+namespace {
+
+constexpr const char* AllPorts = "all";
+constexpr const char* PortCaption = "Порт: ";
+
+// What every port shares; nothing in it changes while the ports run but the report,
+// which has a lock of its own.
+struct Shared {
+    const Invocation& inv;
+    const app::FirmwareImage& image;
+    std::string sha256;
+    LoadReport* report;
+};
+
+struct Tally {
+    int loaded = 0, refused = 0, failed = 0, cancelled = 0;
+    std::string lastOutcome, lastMessage;
+    double lastSeconds = 0;
+
+    std::string Count() const {
+        return "loaded " + std::to_string(loaded) + ", refused " + std::to_string(refused) + ", failed " +
+               std::to_string(failed);
+    }
+};
+
+// A refusal is the device or the image saying no; anything else that ends a load with a
+// message is a failure (the link, the port, the file).
+bool IsRefusal(const std::string& message) {
+    for (const char* text : {texts::WrongController, texts::TypeMismatch, texts::VersionMismatch,
+                             texts::TooLong})
+        if (message == text) return true;
+    return false;
+}
+
+const char* OutcomeName(Outcome outcome, const std::string& message) {
+    switch (outcome) {
+        case Outcome::Done: return "loaded";
+        case Outcome::Cancelled: return "cancelled";
+        case Outcome::Failed: break;
+    }
+    return IsRefusal(message) ? "refused" : "failed";
+}
+
+std::string HexBytes(const app::HeadBytes& bytes) {
+    std::string hex;
+    for (const std::uint8_t b : bytes) {
+        char part[3];
+        std::snprintf(part, sizeof part, "%02X", b);
+        hex += part;
+    }
+    return hex;
+}
+
+std::optional<platform::Millis> WakeTimeout(const Invocation& inv) {
+    if (!inv.wakeTimeoutSeconds) return std::nullopt;
+    return platform::Millis(static_cast<long long>(*inv.wakeTimeoutSeconds * 1000.0 + 0.5));
+}
+
+// One port: its link, its interface, its loads. Opened on the main thread (the link's
+// start-up scan may report through the installed interface), run on its own.
+class PortStation {
+public:
+    PortStation(const Shared& shared, std::string port, ConsoleUi& ui)
+        : shared_(shared), port_(std::move(port)), ui_(ui) {}
+
+    bool Open() {
+        ui_.SetWakeTimeout(WakeTimeout(shared_.inv));
+        opened_ = OpenedLink::Open(shared_.inv.link, port_, ui_);
+        if (!opened_) {
+            Record(Outcome::Failed, ui_.LastMessage(), {}, 0);
+            return false;
+        }
+        port_ = opened_->PortName();
+        capture_ = std::make_unique<BoardCapture>(opened_->Trace());
+        opened_->Observe(*capture_);
+        return true;
+    }
+
+    // The load, or the station's loop; never throws.
+    void Run() {
+        try {
+            for (;;) {
+                const Outcome outcome = LoadOne();
+                if (!shared_.inv.repeat || outcome == Outcome::Cancelled || CancelRequested()) return;
+                ui_.Note(tally_.Count());
+                if (!app::WaitUntilBoardGone(opened_->Link(), [] { return CancelRequested(); })) return;
+            }
+        } catch (const std::exception& e) {
+            // The general error report of this port: a report that cannot be written.
+            ui_.ShowError(e.what());
+            ++tally_.failed;
+        }
+    }
+
+    const std::string& Port() const { return port_; }
+    const Tally& Result() const { return tally_; }
+
+private:
+    Outcome LoadOne() {
+        ui_.BeginLoad();
+        capture_->Reset();
+        platform::Clock& clock = platform::SystemClock();
+        const platform::Millis start = clock.Now();
+        app::HeadBytes head{};
+        try {
+            app::RunBootSession(opened_->Link(), shared_.inv.image, shared_.image, head);
+        } catch (const std::exception& e) {
+            ui_.ShowError(e.what());
+        }
+        const Outcome outcome = ui_.Result();
+        const double seconds = std::chrono::duration<double>(clock.Now() - start).count();
+        const std::string identity = capture_->Identity();
+        // A station cancelled while it waited for the next board loaded nothing.
+        if (!(shared_.inv.repeat && outcome == Outcome::Cancelled && identity.empty()))
+            Record(outcome, ui_.LastMessage(), identity, seconds, identity.empty() ? "" : HexBytes(head));
+        return outcome;
+    }
+
+    void Record(Outcome outcome, const std::string& message, const std::string& identity, double seconds,
+                const std::string& head = {}) {
+        const std::string name = OutcomeName(outcome, message);
+        if (name == "loaded") ++tally_.loaded;
+        else if (name == "refused") ++tally_.refused;
+        else if (name == "failed") ++tally_.failed;
+        else ++tally_.cancelled;
+        tally_.lastOutcome = name;
+        tally_.lastMessage = outcome == Outcome::Cancelled ? std::string() : message;
+        tally_.lastSeconds = seconds;
+        if (shared_.report == nullptr) return;
+        shared_.report->Append({std::chrono::system_clock::now(), port_, shared_.inv.image, shared_.sha256, name,
+                                tally_.lastMessage, identity, head, ui_.PagesSent(), seconds});
+    }
+
+    const Shared& shared_;
+    std::string port_;
+    ConsoleUi& ui_;
+    std::unique_ptr<OpenedLink> opened_;
+    std::unique_ptr<BoardCapture> capture_;
+    Tally tally_;
+};
+
+// The ports asked for; "all" becomes every free candidate. Empty: none is free.
+std::vector<std::string> PortsToLoad(const Invocation& inv) {
+    if (inv.link.ports.empty()) return {""};   // the stored port
+    std::vector<std::string> ports;
+    platform::SerialPorts& system = platform::SystemSerialPorts();
+    for (const auto& port : inv.link.ports) {
+        if (port != AllPorts) {
+            ports.push_back(port);
+            continue;
+        }
+        for (const auto& candidate : system.Candidates())
+            if (system.IsFree(candidate)) ports.push_back(candidate);
+    }
+    return ports;
+}
+
+Outcome Overall(const std::vector<Tally>& tallies, bool repeat) {
+    bool cancelled = false;
+    for (const Tally& t : tallies) {
+        if (t.refused > 0 || t.failed > 0) return Outcome::Failed;
+        cancelled = cancelled || t.cancelled > 0;
+    }
+    return cancelled && !repeat ? Outcome::Cancelled : Outcome::Done;
+}
+
+Outcome RunOnePort(const Shared& shared, const std::string& port, ConsoleUi& ui) {
+    PortStation station(shared, port, ui);
+    if (!station.Open()) return Outcome::Failed;
+    ui.Note(PortCaption + station.Port());
+    station.Run();
+    return Overall({station.Result()}, shared.inv.repeat);
+}
+
+std::string Summary(const PortStation& station, bool repeat) {
+    const Tally& t = station.Result();
+    if (repeat) return station.Port() + ": " + t.Count();
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f s", t.lastSeconds);
+    std::string line = station.Port() + ": " + t.lastOutcome + ", " + seconds;
+    if (!t.lastMessage.empty()) line += ", " + t.lastMessage;
+    return line;
+}
+
+Outcome RunSeveralPorts(const Shared& shared, const std::vector<std::string>& ports, ConsoleUi& ui) {
+    BoardDisplay display(stderr, ports, StderrIsTerminal());
+    std::vector<std::unique_ptr<ConsoleUi>> uis;
+    std::vector<std::unique_ptr<PortStation>> stations;
+    std::vector<bool> opened;
+    {
+        QuietScope quiet(ui);   // the links' start-up scans report through the installed interface
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            uis.push_back(std::make_unique<ConsoleUi>(display.Slot(i), platform::SystemClock(), StderrIsTerminal()));
+            stations.push_back(std::make_unique<PortStation>(shared, ports[i], *uis.back()));
+            opened.push_back(stations.back()->Open());
+        }
+    }
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < stations.size(); ++i)
+        if (opened[i]) threads.emplace_back([&station = *stations[i]] { station.Run(); });
+    for (auto& thread : threads) thread.join();
+    std::vector<Tally> tallies;
+    for (const auto& station : stations) {
+        std::printf("%s\n", Summary(*station, shared.inv.repeat).c_str());
+        tallies.push_back(station->Result());
+    }
+    std::fflush(stdout);
+    return Overall(tallies, shared.inv.repeat);
+}
+
+}  // namespace
+
+Outcome RunLoads(const Invocation& inv, ConsoleUi& ui) {
+    if (!link::ImageFileExists(inv.image)) {
+        ui.ShowError(texts::FileNotFound);
+        return ui.Result();
+    }
+    // Read and checked once for every port; the sessions each work on a copy.
+    const app::FirmwareImage image = app::FirmwareImage::Load(inv.image);
+    std::unique_ptr<LoadReport> report;
+    if (!inv.report.empty()) report = std::make_unique<LoadReport>(inv.report);
+    const Shared shared{inv, image, image.BodyLoaded() ? Sha256Hex(image.Bytes()) : std::string(), report.get()};
+    const std::vector<std::string> ports = PortsToLoad(inv);
+    if (ports.empty()) {
+        ui.ShowError(texts::NoFreePort);
+        return ui.Result();
+    }
+    if (ports.size() == 1) return RunOnePort(shared, ports.front(), ui);
+    return RunSeveralPorts(shared, ports, ui);
+}
+
+}  // namespace kx::cli
