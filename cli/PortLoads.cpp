@@ -83,29 +83,20 @@ std::optional<platform::Millis> WakeTimeout(const Invocation& inv) {
     return platform::Millis(static_cast<long long>(*inv.wakeTimeoutSeconds * 1000.0 + 0.5));
 }
 
-// One port: its link, its interface, its loads. Opened on the main thread (the link's
-// start-up scan may report through the installed interface), run on its own.
+// One port: its link, its interface, its loads; used by one thread only.
 class PortStation {
 public:
-    PortStation(const Shared& shared, std::string port, ConsoleUi& ui)
-        : shared_(shared), port_(std::move(port)), ui_(ui) {}
+    // `single`: the only port, named once it is open (several are named on every line).
+    PortStation(const Shared& shared, std::string port, ConsoleUi& ui, bool single)
+        : shared_(shared), port_(std::move(port)), ui_(ui), single_(single) {}
 
-    bool Open() {
-        ui_.SetWakeTimeout(WakeTimeout(shared_.inv));
-        opened_ = OpenedLink::Open(shared_.inv.link, port_, ui_);
-        if (!opened_) {
-            Record(Outcome::Failed, ui_.LastMessage(), {}, 0);
-            return false;
-        }
-        port_ = opened_->PortName();
-        capture_ = std::make_unique<BoardCapture>(opened_->Trace());
-        opened_->Observe(*capture_);
-        return true;
-    }
+    const std::string& Port() const { return port_; }
+    const Tally& Result() const { return tally_; }
 
-    // The load, or the station's loop; never throws.
+    // Opens the port, then runs the load or the station's loop; never throws.
     void Run() {
         try {
+            if (!Open()) return;
             for (;;) {
                 const Outcome outcome = LoadOne();
                 if (!shared_.inv.repeat || outcome == Outcome::Cancelled || CancelRequested()) return;
@@ -119,10 +110,21 @@ public:
         }
     }
 
-    const std::string& Port() const { return port_; }
-    const Tally& Result() const { return tally_; }
-
 private:
+    bool Open() {
+        ui_.SetWakeTimeout(WakeTimeout(shared_.inv));
+        opened_ = OpenedLink::Open(shared_.inv.link, port_, ui_);
+        if (!opened_) {
+            Record(Outcome::Failed, ui_.LastMessage(), {}, 0);
+            return false;
+        }
+        port_ = opened_->PortName();
+        if (single_) ui_.Note(PortCaption + port_);
+        capture_ = std::make_unique<BoardCapture>(opened_->Trace());
+        opened_->Observe(*capture_);
+        return true;
+    }
+
     Outcome LoadOne() {
         ui_.BeginLoad();
         capture_->Reset();
@@ -161,6 +163,7 @@ private:
     const Shared& shared_;
     std::string port_;
     ConsoleUi& ui_;
+    bool single_;
     std::unique_ptr<OpenedLink> opened_;
     std::unique_ptr<BoardCapture> capture_;
     Tally tally_;
@@ -192,9 +195,7 @@ Outcome Overall(const std::vector<Tally>& tallies, bool repeat) {
 }
 
 Outcome RunOnePort(const Shared& shared, const std::string& port, ConsoleUi& ui) {
-    PortStation station(shared, port, ui);
-    if (!station.Open()) return Outcome::Failed;
-    ui.Note(PortCaption + station.Port());
+    PortStation station(shared, port, ui, true);
     station.Run();
     return Overall({station.Result()}, shared.inv.repeat);
 }
@@ -209,23 +210,19 @@ std::string Summary(const PortStation& station, bool repeat) {
     return line;
 }
 
-Outcome RunSeveralPorts(const Shared& shared, const std::vector<std::string>& ports, ConsoleUi& ui) {
+Outcome RunSeveralPorts(const Shared& shared, const std::vector<std::string>& ports) {
     BoardDisplay display(stderr, ports, StderrIsTerminal());
     std::vector<std::unique_ptr<ConsoleUi>> uis;
     std::vector<std::unique_ptr<PortStation>> stations;
-    std::vector<bool> opened;
-    {
-        QuietScope quiet(ui);   // the links' start-up scans report through the installed interface
-        for (std::size_t i = 0; i < ports.size(); ++i) {
-            uis.push_back(std::make_unique<ConsoleUi>(display.Slot(i), platform::SystemClock(), StderrIsTerminal()));
-            stations.push_back(std::make_unique<PortStation>(shared, ports[i], *uis.back()));
-            opened.push_back(stations.back()->Open());
-        }
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        uis.push_back(std::make_unique<ConsoleUi>(display.Slot(i), platform::SystemClock(), StderrIsTerminal()));
+        stations.push_back(std::make_unique<PortStation>(shared, ports[i], *uis.back(), false));
     }
-    std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < stations.size(); ++i)
-        if (opened[i]) threads.emplace_back([&station = *stations[i]] { station.Run(); });
-    for (auto& thread : threads) thread.join();
+    {
+        // A port that is slow to open (an adapter still enumerating) delays only itself.
+        std::vector<std::jthread> threads;
+        for (auto& station : stations) threads.emplace_back([&station = *station] { station.Run(); });
+    }
     std::vector<Tally> tallies;
     for (const auto& station : stations) {
         std::printf("%s\n", Summary(*station, shared.inv.repeat).c_str());
@@ -253,7 +250,7 @@ Outcome RunLoads(const Invocation& inv, ConsoleUi& ui) {
         return ui.Result();
     }
     if (ports.size() == 1) return RunOnePort(shared, ports.front(), ui);
-    return RunSeveralPorts(shared, ports, ui);
+    return RunSeveralPorts(shared, ports);
 }
 
 }  // namespace kx::cli

@@ -33,9 +33,9 @@ std::optional<std::uint32_t> PageAddress(const Request& request) {
            (std::uint32_t{request.data[2]} << 16);
 }
 
-BootLoaderDevice::BootLoaderDevice(const Options& options)
+BootLoaderDevice::BootLoaderDevice(const Options& options, const std::string& flashPath)
     : options_(options), identifiesToIgnore_(options.ignoreIdentify) {
-    if (!options.flashPath.empty()) flash_.emplace(options.flashPath);
+    if (!flashPath.empty()) flash_.emplace(flashPath);
 }
 
 bool BootLoaderDevice::Serves(const Request& request) const {

@@ -20,7 +20,8 @@ struct Reply {
 
 class BootLoaderDevice {
 public:
-    explicit BootLoaderDevice(const Options& options);
+    // Flash written to `flashPath` ("" for none).
+    BootLoaderDevice(const Options& options, const std::string& flashPath);
 
     // Whether a valid request would be served here at all.
     bool Serves(const Request& request) const;

@@ -13,11 +13,12 @@ RequestLog::RequestLog(const std::string& path) : file_(std::fopen(path.c_str(),
     if (!file_) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
 }
 
-void RequestLog::Write(TimePoint received, long sequence, const Request& request,
+void RequestLog::Write(TimePoint received, long sequence, long board, const Request& request,
                        const std::string& answer, bool answered) {
     const double ms = std::chrono::duration<double, std::milli>(received.time_since_epoch()).count();
-    std::string line = "t=" + std::to_string(ms) + " seq=" + std::to_string(sequence) +
-                       " addr=" + std::to_string(request.address);
+    std::string line = "t=" + std::to_string(ms) + " seq=" + std::to_string(sequence);
+    if (board > 0) line += " board=" + std::to_string(board);
+    line += " addr=" + std::to_string(request.address);
     if (request.header) line += " hdr=" + std::to_string(*request.header);
     line += " fn=" + std::to_string(request.function) + " len=" + std::to_string(request.raw.size());
     if (request.function == 10 && !request.data.empty()) line += " packet=" + std::to_string(request.data[0]);

@@ -14,7 +14,8 @@ class RequestLog {
 public:
     explicit RequestLog(const std::string& path);  // throws std::runtime_error
 
-    void Write(TimePoint received, long sequence, const Request& request, const std::string& answer,
+    // `board` 0: not logged (one board that never leaves).
+    void Write(TimePoint received, long sequence, long board, const Request& request, const std::string& answer,
                bool answered);
 
 private:

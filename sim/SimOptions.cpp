@@ -40,6 +40,11 @@ void SetSilent(Options& o, const std::string& value) {
     o.faults.push_back(rule);
 }
 
+void SetLinger(Options& o, const std::string& value) {
+    o.linger.clear();
+    for (const auto& part : SplitText(value, ',')) o.linger.push_back(ParseMillis(part));
+}
+
 const std::map<std::string, Setter>& ValueOptions() {
     static const std::map<std::string, Setter> options = {
         {"--link", [](Options& o, const std::string& v) { o.linkPath = v; }},
@@ -73,6 +78,9 @@ const std::map<std::string, Setter>& ValueOptions() {
          [](Options& o, const std::string& v) { o.shortLength = static_cast<std::uint8_t>(ParseNumber(v, 0, 5)); }},
         {"--flash", [](Options& o, const std::string& v) { o.flashPath = v; }},
         {"--log", [](Options& o, const std::string& v) { o.logPath = v; }},
+        {"--boards", [](Options& o, const std::string& v) { o.boards = ParseNumber(v, 1, 1'000'000); }},
+        {"--linger", SetLinger},
+        {"--absent", [](Options& o, const std::string& v) { o.absent = ParseMillis(v); }},
     };
     return options;
 }
@@ -196,19 +204,32 @@ Faults:
   --late-echo-ms MS      delay of the late-echo fault (default 150)
   --short-length N       length byte of the shortlen fault, 0..5 (default 5)
 
+Bench (boards coming and going):
+  --boards N             N boards, one after another: a board answers until it has been
+                         told loading is finished, stays in its boot loader for its
+                         --linger, is taken away, the port is silent for --absent, then
+                         the next board with empty flash is put on; after the Nth the
+                         port stays silent. Without it, one board that never leaves.
+  --linger MS[,MS...]    how long each board still answers after its finish (board 1,
+                         2, ...; the last value holds for the rest; default 0)
+  --absent MS            silence between one board and the next (default 1000)
+
 Output:
   --flash FILE           after every program page, write the memory image so far: the
                          page at address A lands at byte offset A*3/2 (addresses 249 and
                          241) or A (240); unwritten bytes are 0xFF; a page holds its data
-                         packets in packet-index order; erase empties the image
+                         packets in packet-index order; erase empties the image;
+                         with --boards, board K>1 writes FILE.K
   --log FILE             one line per request received, flushed at once:
-                           t=MS seq=N addr=A hdr=H fn=F len=L [packet=K] [page=P]
+                           t=MS seq=N [board=B] addr=A hdr=H fn=F len=L [packet=K] [page=P]
                            answer=WHAT answered=yes|no raw=HEX
                          t is the monotonic clock in milliseconds (CLOCK_MONOTONIC);
                          hdr is absent with --short-header; packet for write data, page
                          (decimal address) for program page; WHAT is ok, ignored,
                          unknown (nothing served there), badrequest (wrong check byte),
-                         or a fault kind
+                         absent (no board on the line, --boards), or a fault kind;
+                         board (with --boards) is the board on the line or the one
+                         that left last
   -h, --help             show this text
 
 Exit status: 0 at the end of service (also after a hangup fault), 2 for a bad command

@@ -45,6 +45,10 @@ struct Options {
 
     std::string flashPath;
     std::string logPath;
+
+    long boards = 0;               // 0: one board that never leaves
+    std::vector<Millis> linger;    // per board, the last value for the rest
+    Millis absent{1000};
 };
 
 // Throws std::invalid_argument with a message naming the bad option.

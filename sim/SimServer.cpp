@@ -32,9 +32,24 @@ bool Answers(FaultKind fault) {
 }  // namespace
 
 SimServer::SimServer(const Options& options, Pty& pty, RequestLog* log, std::function<void()> replug)
-    : options_(options), pty_(pty), log_(log), line_(pty.Master()), device_(options), replug_(std::move(replug)) {
+    : options_(options), pty_(pty), log_(log), line_(pty.Master()),
+      boards_(options.boards, options.linger, options.absent), replug_(std::move(replug)) {
+    device_.emplace(options, FlashPath(1));
     for (const auto& rule : options.faults) faults_.Add(rule);
     line_.SetCharacterTime(CharacterTime(options.paceBaud));
+}
+
+std::string SimServer::FlashPath(long board) const {
+    if (options_.flashPath.empty() || board == 1) return options_.flashPath;
+    return options_.flashPath + "." + std::to_string(board);
+}
+
+long SimServer::LoggedBoard() const { return options_.boards > 0 ? boards_.Board() : 0; }
+
+BootLoaderDevice* SimServer::BoardAt(TimePoint now) {
+    if (!boards_.Present(now)) return nullptr;
+    if (boards_.NewBoard()) device_.emplace(options_, FlashPath(boards_.Board()));
+    return &*device_;
 }
 
 void SimServer::UpdatePace() {
@@ -90,17 +105,20 @@ void SimServer::OnFrame(TimePoint now) {
         // Pulled out while the request was on its way: nothing comes back.
         pending_.clear();
         replugDue_ = true;
-        if (log_ != nullptr) log_->Write(now, sequence_, request, "replug", false);
+        if (log_ != nullptr) log_->Write(now, sequence_, LoggedBoard(), request, "replug", false);
         return;
     }
 
     const char* refused = nullptr;
     FaultKind fault = FaultKind::None;
+    BootLoaderDevice* board = BoardAt(now);
     if (!request.checkOk) {
         refused = "badrequest";
-    } else if (device_.SwallowIdentify(request)) {
+    } else if (board == nullptr) {
+        refused = "absent";
+    } else if (board->SwallowIdentify(request)) {
         refused = "ignored";
-    } else if (!device_.Serves(request)) {
+    } else if (!board->Serves(request)) {
         refused = "unknown";
     } else {
         fault = faults_.Next(request.address, request.function);
@@ -111,7 +129,8 @@ void SimServer::OnFrame(TimePoint now) {
     pending_.clear();
     const Outcome outcome =
         refused != nullptr ? Outcome{refused, false} : Answer(request, wireEnd, echoEnd, delay, fault);
-    if (log_ != nullptr) log_->Write(now, sequence_, request, outcome.answer, outcome.answered);
+    if (outcome.answered && request.address == 249 && request.function == 6) boards_.Finished(now);
+    if (log_ != nullptr) log_->Write(now, sequence_, LoggedBoard(), request, outcome.answer, outcome.answered);
 }
 
 SimServer::Outcome SimServer::Answer(const Request& request, TimePoint wireEnd, TimePoint echoEnd,
@@ -123,7 +142,7 @@ SimServer::Outcome SimServer::Answer(const Request& request, TimePoint wireEnd, 
         reply.address = request.address;
         reply.status = BusyStatus;
     } else {
-        reply = device_.Handle(request);
+        reply = device_->Handle(request);
     }
     const Bytes frame = AnswerFrame(reply, fault);
     const SimClock::duration pause = fault == FaultKind::Gap ? options_.gap : SimClock::duration::zero();

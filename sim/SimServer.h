@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "sim/SimBoards.h"
 #include "sim/SimDevice.h"
 #include "sim/SimFaults.h"
 #include "sim/SimLine.h"
@@ -47,6 +48,11 @@ private:
                    SimClock::duration delay, FaultKind fault);
     Bytes AnswerFrame(const Reply& reply, FaultKind fault) const;
     void UpdatePace();
+    // The board on the line now; nullptr when there is none.
+    BootLoaderDevice* BoardAt(TimePoint now);
+    // The board number the log names (0: none, one board that never leaves).
+    long LoggedBoard() const;
+    std::string FlashPath(long board) const;
     std::optional<TimePoint> NextWake() const;
     void Replug();
 
@@ -54,7 +60,8 @@ private:
     Pty& pty_;
     RequestLog* log_;
     SimLine line_;
-    BootLoaderDevice device_;
+    BoardSequence boards_;
+    std::optional<BootLoaderDevice> device_;   // the board on the line (or the last one)
     FaultPlan faults_;
     std::vector<Arrived> pending_;
     TimePoint lastArrival_{};

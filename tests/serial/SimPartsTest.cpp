@@ -157,7 +157,7 @@ TEST(SimDevice, IdentityAnswersPerAddress) {
     o.identity241 = 0x0041;
     o.revision241 = 3;
     o.ignoreIdentify = 1;
-    BootLoaderDevice device(o);
+    BootLoaderDevice device(o, o.flashPath);
     const Request at249 = ParseRequest(Hex("06 F9 01 00 01 FF"), false);
     EXPECT_TRUE(device.SwallowIdentify(at249));
     EXPECT_FALSE(device.SwallowIdentify(at249));
