@@ -78,6 +78,7 @@ const std::map<std::string, Setter>& ValueOptions() {
          [](Options& o, const std::string& v) { o.shortLength = static_cast<std::uint8_t>(ParseNumber(v, 0, 5)); }},
         {"--flash", [](Options& o, const std::string& v) { o.flashPath = v; }},
         {"--log", [](Options& o, const std::string& v) { o.logPath = v; }},
+        {"--ports", [](Options& o, const std::string& v) { o.ports = ParseNumber(v, 1, 64); }},
         {"--boards", [](Options& o, const std::string& v) { o.boards = ParseNumber(v, 1, 1'000'000); }},
         {"--linger", SetLinger},
         {"--absent", [](Options& o, const std::string& v) { o.absent = ParseMillis(v); }},
@@ -132,7 +133,8 @@ Options ParseOptions(int argc, char** argv) {
 std::string HelpText() {
     return R"(Usage: kxboot-sim [OPTION]...
 Simulates the device's serial boot loader on a pseudo-terminal. The first line on
-standard output is the path of the pty's slave side (the port to open); the simulator
+standard output is the path of the pty's slave side (the port to open; one line per
+port with --ports); the simulator
 then serves until it is killed (SIGTERM, SIGINT) or its standard input closes.
 It answers at address 249 (functions 1 identify, 10 write data, 20 program page,
 6 finish), 240 (1, 2 erase, 10, 20, 6), 241 (1, 10, 20, 6) and the address query at 0.
@@ -204,7 +206,10 @@ Faults:
   --late-echo-ms MS      delay of the late-echo fault (default 150)
   --short-length N       length byte of the shortlen fault, 0..5 (default 5)
 
-Bench (boards coming and going):
+Bench (several ports, boards coming and going):
+  --ports N              N ports at once (1 to 64), each with its own device and the same
+                         options; one slave path per line on standard output; --link,
+                         --log and --flash name port K's with ".K" appended
   --boards N             N boards, one after another: a board answers until it has been
                          told loading is finished, stays in its boot loader for its
                          --linger, is taken away, the port is silent for --absent, then

@@ -46,6 +46,7 @@ struct Options {
     std::string flashPath;
     std::string logPath;
 
+    long ports = 1;                // simulated ports, each with its own board(s)
     long boards = 0;               // 0: one board that never leaves
     std::vector<Millis> linger;    // per board, the last value for the rest
     Millis absent{1000};

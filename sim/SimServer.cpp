@@ -31,8 +31,9 @@ bool Answers(FaultKind fault) {
 
 }  // namespace
 
-SimServer::SimServer(const Options& options, Pty& pty, RequestLog* log, std::function<void()> replug)
-    : options_(options), pty_(pty), log_(log), line_(pty.Master()),
+SimServer::SimServer(const Options& options, Pty& pty, RequestLog* log, std::string flashPath,
+                     std::function<void()> replug)
+    : options_(options), pty_(pty), log_(log), line_(pty.Master()), flashPath_(std::move(flashPath)),
       boards_(options.boards, options.linger, options.absent), replug_(std::move(replug)) {
     device_.emplace(options, FlashPath(1));
     for (const auto& rule : options.faults) faults_.Add(rule);
@@ -40,8 +41,8 @@ SimServer::SimServer(const Options& options, Pty& pty, RequestLog* log, std::fun
 }
 
 std::string SimServer::FlashPath(long board) const {
-    if (options_.flashPath.empty() || board == 1) return options_.flashPath;
-    return options_.flashPath + "." + std::to_string(board);
+    if (flashPath_.empty() || board == 1) return flashPath_;
+    return flashPath_ + "." + std::to_string(board);
 }
 
 long SimServer::LoggedBoard() const { return options_.boards > 0 ? boards_.Board() : 0; }
@@ -182,31 +183,53 @@ void SimServer::Replug() {
     pending_.clear();
 }
 
+pollfd SimServer::PollEntry() const {
+    return {pty_.Master(), static_cast<short>(POLLIN | (line_.Blocked() ? POLLOUT : 0)), 0};
+}
+
+bool SimServer::Service(short events) {
+    const TimePoint now = SimClock::now();
+    if ((events & POLLIN) != 0) ReadInput(now);
+    if (!pending_.empty() && now - lastArrival_ >= StaleFrame) DropPending();
+    if (line_.Flush(SimClock::now())) {
+        pty_.HangUp();
+        return true;
+    }
+    return false;
+}
+
 int SimServer::Run(const volatile std::sig_atomic_t& stop, volatile std::sig_atomic_t& replugNow,
                    const sigset_t& waitMask) {
-    while (stop == 0) {
-        if (replugNow != 0 || replugDue_) {
-            replugNow = 0;
-            Replug();
+    return RunAll({this}, options_.watchStdin, stop, replugNow, waitMask);
+}
+
+int SimServer::RunAll(const std::vector<SimServer*>& servers, bool watchStdin, const volatile std::sig_atomic_t& stop,
+                      volatile std::sig_atomic_t& replugNow, const sigset_t& waitMask) {
+    std::vector<SimServer*> serving = servers;
+    std::vector<pollfd> fds;
+    while (stop == 0 && !serving.empty()) {
+        const bool replugAll = replugNow != 0;
+        replugNow = 0;
+        for (SimServer* server : serving)
+            if (replugAll || server->replugDue_) server->Replug();
+        fds.assign(1, pollfd{watchStdin ? STDIN_FILENO : -1, POLLIN, 0});
+        std::optional<TimePoint> wake;
+        for (const SimServer* server : serving) {
+            fds.push_back(server->PollEntry());
+            if (const auto due = server->NextWake()) wake = wake ? std::min(*wake, *due) : *due;
         }
-        pollfd fds[2] = {{pty_.Master(), static_cast<short>(POLLIN | (line_.Blocked() ? POLLOUT : 0)), 0},
-                         {options_.watchStdin ? STDIN_FILENO : -1, POLLIN, 0}};
-        const auto wake = NextWake();
         timespec timeout{};
         if (wake) timeout = ToTimespec(std::max(*wake - SimClock::now(), SimClock::duration::zero()));
-        const int ready = ::ppoll(fds, 2, wake ? &timeout : nullptr, &waitMask);
+        const int ready = ::ppoll(fds.data(), fds.size(), wake ? &timeout : nullptr, &waitMask);
         if (ready < 0 && errno != EINTR) return 1;
-        if (ready > 0 && fds[1].revents != 0) {
+        if (ready > 0 && fds[0].revents != 0) {
             char sink[256];
             if (::read(STDIN_FILENO, sink, sizeof sink) <= 0) return 0;  // stdin closed
         }
-        const TimePoint now = SimClock::now();
-        if (ready > 0 && (fds[0].revents & POLLIN) != 0) ReadInput(now);
-        if (!pending_.empty() && now - lastArrival_ >= StaleFrame) DropPending();
-        if (line_.Flush(SimClock::now())) {
-            pty_.HangUp();
-            return 0;
-        }
+        std::vector<SimServer*> still;
+        for (std::size_t i = 0; i < serving.size(); ++i)
+            if (!serving[i]->Service(ready > 0 ? fds[i + 1].revents : 0)) still.push_back(serving[i]);
+        serving.swap(still);
     }
     return 0;
 }

@@ -1,8 +1,11 @@
 #pragma once
 // The simulator's event loop: reads requests off the pty, echoes them, lets the device
 // answer them (with the injected faults) and paces everything like a real line.
+#include <poll.h>
+
 #include <csignal>
 #include <functional>
+#include <string>
 #include <optional>
 #include <vector>
 
@@ -21,12 +24,18 @@ public:
     // A partial frame that has not grown for this long is dropped.
     static constexpr Millis StaleFrame{50};
 
-    // `replug` pulls the adapter out and plugs it in again (closes `pty` and makes it anew).
-    SimServer(const Options& options, Pty& pty, RequestLog* log, std::function<void()> replug = {});
+    // `flashPath`: where the port's board keeps its flash ("" for none); `replug` pulls
+    // the adapter out and plugs it in again (closes `pty` and makes it anew).
+    SimServer(const Options& options, Pty& pty, RequestLog* log, std::string flashPath,
+              std::function<void()> replug = {});
     // Serves until `stop` is set, stdin closes (if watched) or a hang-up fault; returns
     // the exit status. Setting `replugNow` replugs at once (and clears it).
     int Run(const volatile std::sig_atomic_t& stop, volatile std::sig_atomic_t& replugNow,
             const sigset_t& waitMask);
+    // Serves several ports in one loop, each as Run would (`replugNow` replugs them all);
+    // ends when every one has hung up, on `stop`, or when stdin closes (if watched).
+    static int RunAll(const std::vector<SimServer*>& servers, bool watchStdin, const volatile std::sig_atomic_t& stop,
+                      volatile std::sig_atomic_t& replugNow, const sigset_t& waitMask);
 
 private:
     struct Arrived {
@@ -55,11 +64,15 @@ private:
     std::string FlashPath(long board) const;
     std::optional<TimePoint> NextWake() const;
     void Replug();
+    pollfd PollEntry() const;
+    // Handles what the poll saw on the pty; true when the line has hung up.
+    bool Service(short events);
 
     const Options& options_;
     Pty& pty_;
     RequestLog* log_;
     SimLine line_;
+    std::string flashPath_;
     BoardSequence boards_;
     std::optional<BootLoaderDevice> device_;   // the board on the line (or the last one)
     FaultPlan faults_;

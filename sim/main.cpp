@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "sim/SimOptions.h"
 #include "sim/SimPty.h"
@@ -39,6 +41,25 @@ sigset_t InstallSignals() {
     return previous;
 }
 
+// One simulated port: its pty, its optional link, log and flash, each named with
+// `suffix` when there are several.
+struct Port {
+    Port(const kx::sim::Options& options, const std::string& suffix)
+        : log(options.logPath.empty() ? nullptr : std::make_unique<kx::sim::RequestLog>(options.logPath + suffix)),
+          server(options, pty, log.get(), options.flashPath.empty() ? std::string() : options.flashPath + suffix,
+                 [this, &options] {
+                     kx::sim::Replug(pty, link, options.replugAway);
+                     std::cout << pty.SlavePath() << std::endl;
+                 }) {
+        if (!options.linkPath.empty()) link.emplace(options.linkPath + suffix, pty.SlavePath());
+    }
+
+    kx::sim::Pty pty;
+    std::unique_ptr<kx::sim::RequestLog> log;
+    std::optional<kx::sim::PtyLink> link;
+    kx::sim::SimServer server;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,18 +76,15 @@ int main(int argc, char** argv) {
     }
     const sigset_t waitMask = InstallSignals();
     try {
-        std::unique_ptr<kx::sim::RequestLog> log;
-        if (!options.logPath.empty()) log = std::make_unique<kx::sim::RequestLog>(options.logPath);
-        kx::sim::Pty pty;
-        std::optional<kx::sim::PtyLink> link;
-        if (!options.linkPath.empty()) link.emplace(options.linkPath, pty.SlavePath());
-        std::cout << pty.SlavePath() << std::endl;
-        const auto replug = [&] {
-            kx::sim::Replug(pty, link, options.replugAway);
-            std::cout << pty.SlavePath() << std::endl;
-        };
-        kx::sim::SimServer server(options, pty, log.get(), replug);
-        return server.Run(stopRequested, replugRequested, waitMask);
+        std::vector<std::unique_ptr<Port>> ports;
+        for (long k = 1; k <= options.ports; ++k)
+            ports.push_back(std::make_unique<Port>(options, options.ports == 1 ? std::string() : "." + std::to_string(k)));
+        // Printed once every port and link is in place: the first line means "ready".
+        for (const auto& port : ports) std::cout << port->pty.SlavePath() << "\n";
+        std::cout << std::flush;
+        std::vector<kx::sim::SimServer*> servers;
+        for (auto& port : ports) servers.push_back(&port->server);
+        return kx::sim::SimServer::RunAll(servers, options.watchStdin, stopRequested, replugRequested, waitMask);
     } catch (const std::runtime_error& error) {
         std::cerr << "kxboot-sim: " << error.what() << "\n";
         return 1;
