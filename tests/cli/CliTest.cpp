@@ -15,39 +15,18 @@
 #include <thread>
 
 #include "tests/app/TempDir.h"
+#include "tests/cli/CliSupport.h"
 #include "tests/support/ChildProcess.h"
 
 namespace kx::test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using Seconds = ChildProcess::Seconds;
 
-constexpr std::size_t Page = 3072;
 const Bytes SimHead{0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F};
 constexpr const char* SimHeadText = "0A1B2C3D4E5F";
 constexpr const char* Done = "Загрузка окончена.\n";
 constexpr const char* Waking = "Включите МК...\n";
-
-Bytes Image(std::size_t size) {
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 1024 + 1);
-    return bytes;
-}
-Bytes WithTrailer(Bytes bytes, std::uint8_t t0, std::uint8_t t1) {
-    bytes.insert(bytes.end(), {t0, t1, 0x00});
-    return bytes;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-// One request line of the simulator's log, as key=value pairs.
-using LogLine = std::map<std::string, std::string>;
 
 class CliTest : public ::testing::Test {
 protected:
@@ -89,18 +68,7 @@ protected:
         const std::string text = ReadAll(flash);
         return Bytes(text.begin(), text.end());
     }
-    std::vector<LogLine> Log() const {
-        std::vector<LogLine> out;
-        for (const auto& line : Lines(ReadAll(log))) {
-            LogLine fields;
-            std::istringstream in(line);
-            for (std::string pair; in >> pair;)
-                if (const auto eq = pair.find('='); eq != std::string::npos)
-                    fields[pair.substr(0, eq)] = pair.substr(eq + 1);
-            out.push_back(fields);
-        }
-        return out;
-    }
+    std::vector<LogLine> Log() const { return ParseLog(ReadAll(log)); }
     std::size_t Requests(const std::string& fn) const {
         std::size_t n = 0;
         for (const auto& l : Log())
@@ -125,14 +93,7 @@ protected:
         EXPECT_EQ(Requests("6"), 1u);
     }
     // Waits (without asserting on time) until the simulator has logged `text`.
-    bool LogShows(const std::string& text, Seconds timeout = Seconds(20)) const {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(timeout);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (ReadAll(log).find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
+    bool LogShows(const std::string& text) const { return FileShows(log, text); }
 
     TempDir dir;
     std::string tty = dir.File("tty");
@@ -148,12 +109,13 @@ TEST_F(CliTest, LoadsTheImageAndReportsStagesAndPagesOnStderr) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, Done);
     const auto err = Lines(r.err);
-    ASSERT_EQ(err.size(), 3u + 5u) << r.err;
-    EXPECT_EQ(err[0], "Включите МК...");
-    EXPECT_EQ(err[1], "Определение типа микроконтроллера...");
-    EXPECT_EQ(err[2], "Загрузка программы...");
-    EXPECT_NE(err[3].find(" 17%  стр. 1/5"), std::string::npos) << err[3];
-    EXPECT_NE(err[7].find(" 83%  стр. 5/5"), std::string::npos) << err[7];
+    ASSERT_EQ(err.size(), 1u + 3u + 5u) << r.err;
+    EXPECT_EQ(err[0], "Порт: " + tty);
+    EXPECT_EQ(err[1], "Включите МК...");
+    EXPECT_EQ(err[2], "Определение типа микроконтроллера...");
+    EXPECT_EQ(err[3], "Загрузка программы...");
+    EXPECT_NE(err[4].find(" 17%  стр. 1/5"), std::string::npos) << err[4];
+    EXPECT_NE(err[8].find(" 83%  стр. 5/5"), std::string::npos) << err[8];
     StopSim();
 
     ExpectFlashed(image, 5);
@@ -278,14 +240,6 @@ TEST_F(CliTest, ALinkFailureDuringThePagesShowsTheLinkTextAndSendsNoFinish) {
     EXPECT_EQ(Requests("10"), 29u + 3u);   // the failing packet, three times
 }
 
-// The name of a device's lock file: its real path without the leading slash, '/' as '_'.
-std::string LockFileName(const std::string& device) {
-    std::string name = std::filesystem::canonical(device).string().substr(1);
-    if (name.starts_with("dev/")) name.erase(0, 4);
-    std::replace(name.begin(), name.end(), '/', '_');
-    return "LCK.." + name;
-}
-
 // The system's text stays the last line; the line before it names the port and the reason.
 TEST_F(CliTest, APortThatDoesNotOpenIsNamedWithTheSystemsReason) {
     const std::string notATty = File(Image(8), "plain-file");
@@ -321,7 +275,7 @@ TEST_P(CliSignalTest, WhileWakingEndsWithStatus3AndSaysWhy) {
     cli.Signal(GetParam());
     EXPECT_EQ(cli.Wait(Seconds(10)), 3);
     EXPECT_EQ(cli.Out(), "");
-    EXPECT_EQ(cli.Err(), std::string(Waking) + "kxboot-cli: cancelled by " +
+    EXPECT_EQ(cli.Err(), "Порт: " + tty + "\n" + Waking + "kxboot-cli: cancelled by " +
                              (GetParam() == SIGINT ? "Ctrl-C" : "SIGTERM") + "\n");
 }
 
@@ -377,7 +331,7 @@ TEST_F(CliTest, WakeTimeoutGivesUpWithStatus3AndSaysWhy) {
     const RunResult r = Load(File(Image(2 * Page)), {"--wake-timeout", "0.5"});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, std::string(Waking) +
+    EXPECT_EQ(r.err, "Порт: " + tty + "\n" + Waking +
                          "kxboot-cli: cancelled: the device did not answer within 0.5 s (--wake-timeout)\n");
     StopSim();
     EXPECT_GT(Requests("1"), 0u);
@@ -528,7 +482,7 @@ TEST_F(CliTest, InfoOnAMissingFileOrAnythingButARegularFile) {
 TEST_F(CliTest, PortsListsCandidatesAndSaysWhenNoneIsFree) {
     const RunResult r = RunCli({"ports"});
     ASSERT_TRUE(r.status == 0 || r.status == 1) << r.err;
-    const std::regex shape(R"(^COM\d+ +\S+ +(free|busy)$)");
+    const std::regex shape(R"(^\S+  (free|busy)(  .+)?$)");
     bool anyFree = false;
     for (const auto& l : Lines(r.out)) {
         EXPECT_TRUE(std::regex_match(l, shape)) << l;

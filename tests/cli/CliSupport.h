@@ -1,0 +1,73 @@
+#pragma once
+// What the command-line tests share: test images, output split into lines, the
+// simulator's request log read back, and waiting for a file to show something.
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <cstdint>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/app/TempDir.h"
+
+namespace kx::test {
+
+using Bytes = std::vector<std::uint8_t>;
+inline constexpr std::size_t Page = 3072;
+
+inline Bytes Image(std::size_t size) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 1024 + 1);
+    return bytes;
+}
+
+inline Bytes WithTrailer(Bytes bytes, std::uint8_t t0, std::uint8_t t1) {
+    bytes.insert(bytes.end(), {t0, t1, 0x00});
+    return bytes;
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// One request line of the simulator's log, as key=value pairs.
+using LogLine = std::map<std::string, std::string>;
+
+inline std::vector<LogLine> ParseLog(const std::string& text) {
+    std::vector<LogLine> out;
+    for (const auto& line : Lines(text)) {
+        LogLine fields;
+        std::istringstream in(line);
+        for (std::string pair; in >> pair;)
+            if (const auto eq = pair.find('='); eq != std::string::npos) fields[pair.substr(0, eq)] = pair.substr(eq + 1);
+        out.push_back(fields);
+    }
+    return out;
+}
+
+// The name of a device's lock file: its real path without the leading slash, '/' as '_'.
+inline std::string LockFileName(const std::string& device) {
+    std::string name = std::filesystem::canonical(device).string().substr(1);
+    if (name.starts_with("dev/")) name.erase(0, 4);
+    std::replace(name.begin(), name.end(), '/', '_');
+    return "LCK.." + name;
+}
+
+// Waits (without asserting on time) until the file holds `text`.
+inline bool FileShows(const std::string& path, const std::string& text,
+                      std::chrono::seconds timeout = std::chrono::seconds(20)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (ReadAll(path).find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+}  // namespace kx::test

@@ -1,0 +1,59 @@
+// The load report's parts: the image's digest, the time stamp, one record as JSON.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli/LoadReport.h"
+#include "cli/Sha256.h"
+
+namespace kx::test {
+namespace {
+
+std::string Digest(const std::string& text) {
+    return cli::Sha256Hex({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+}
+
+TEST(Sha256, KnownDigestsAcrossThePaddingBoundaries) {
+    struct Case {
+        std::string input;
+        const char* digest;
+    };
+    const Case cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        // 56 bytes: the length no longer fits the first padding block.
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Digest(c.input), c.digest) << c.input.size() << " bytes";
+}
+
+TEST(LoadReport, TimesAreUtcWithMilliseconds) {
+    using namespace std::chrono;
+    const auto at = [](std::int64_t ms) { return system_clock::time_point(milliseconds(ms)); };
+    EXPECT_EQ(cli::IsoUtc(at(0)), "1970-01-01T00:00:00.000Z");
+    EXPECT_EQ(cli::IsoUtc(at(951782400000 + 3723004)), "2000-02-29T01:02:03.004Z");
+    EXPECT_EQ(cli::IsoUtc(at(1796774400000 - 1)), "2026-12-08T23:59:59.999Z");
+    EXPECT_EQ(cli::IsoUtc(at(-1)), "1969-12-31T23:59:59.999Z");
+}
+
+TEST(LoadReport, ARecordIsOneLineOfJsonWithEveryFieldInOrder) {
+    cli::LoadRecord r;
+    r.time = std::chrono::system_clock::time_point(std::chrono::milliseconds(0));
+    r.port = "/dev/ttyUSB0";
+    r.image = "C:\\firmware \"v2\".rom";
+    r.sha256 = "ab";
+    r.outcome = "failed";
+    r.message = "RS232. Ошибка обмена.(0)";
+    r.pages = 3;
+    r.seconds = 1.5;
+    EXPECT_EQ(cli::RecordLine(r),
+              R"j({"time":"1970-01-01T00:00:00.000Z","port":"/dev/ttyUSB0","image":"C:\\firmware \"v2\".rom",)j"
+              R"j("sha256":"ab","outcome":"failed","message":"RS232. Ошибка обмена.(0)","identity":"","head":"",)j"
+              R"j("pages":3,"seconds":1.500})j");
+}
+
+}  // namespace
+}  // namespace kx::test
