@@ -74,20 +74,23 @@ void MakeSparse(const fs::path& path, std::uint64_t size) {
     ::close(fd);
 }
 
-// A simulator serving on a pty reached through a fixed symbolic link.
+// A simulator serving on a pty reached through a fixed symbolic link (with `ports` > 1,
+// one link per port: port.1, port.2, ...).
 class Sim {
 public:
     Sim(const Options& o, const std::vector<std::string>& extra, const fs::path& log,
-        const std::vector<std::string>& prefix = {}) {
+        const std::vector<std::string>& prefix = {}, int ports = 1)
+        : ports_(ports) {
         port_ = (o.work / "port").string();
         argv_ = prefix;
         for (const std::string& a : {o.sim, std::string("--until-killed"), std::string("--link"), port_,
                                      std::string("--log"), log.string()})
             argv_.push_back(a);
         argv_.insert(argv_.end(), extra.begin(), extra.end());
+        if (ports > 1) argv_.insert(argv_.end(), {"--ports", std::to_string(ports)});
         process_.emplace(argv_, (o.work / "sim.out").string(), (o.work / "sim.err").string());
         const auto deadline = Clock::now() + 10s;
-        while (!fs::exists(port_)) {
+        while (!fs::exists(Port(ports))) {
             if (Clock::now() > deadline) throw std::runtime_error("kxboot-sim did not start");
             std::this_thread::sleep_for(5ms);
         }
@@ -97,9 +100,12 @@ public:
         process_->Wait(Clock::now() + 5s);
     }
     const std::string& Port() const { return port_; }
+    // Port k (1-based) of several.
+    std::string Port(int k) const { return ports_ == 1 ? port_ : port_ + "." + std::to_string(k); }
     std::string Command() const { return ShellLine(argv_) + " &"; }
 
 private:
+    int ports_;
     std::string port_;
     std::vector<std::string> argv_;
     std::optional<BenchProcess> process_;
@@ -166,6 +172,48 @@ void Paced(const Options& o, std::vector<Row>& rows, std::vector<std::string>& c
     rows.push_back({"CPU (user + system) / wall time", Fixed(100 * cpu, 2, " %") + " (" + Fixed(load.usage.cpuSeconds, 3, " s") + ")",
                     "≤ 1 %", Met(cpu <= 0.01), ref});
     rows.push_back({"Peak resident memory, paced load", MiB(load.usage.peakRssKiB), "≤ 8 MiB", Met(load.usage.peakRssKiB <= 8192), ref});
+}
+
+// N boards loaded at once by one kxboot-cli, each on its own simulated port paced at
+// 19200 bit/s; the simulator serves all eight ports from the start.
+Load LoadBoards(const Options& o, const Sim& sim, int boards) {
+    std::vector<std::string> argv = {o.cli, "load", (o.work / "image22.rom").string(), "--settings",
+                                     (o.work / "bench.ini").string()};
+    for (int k = 1; k <= boards; ++k) argv.insert(argv.end(), {"--port", sim.Port(k)});
+    const std::string errPath = (o.work / "boards.err").string();
+    BenchProcess cli(argv, (o.work / "boards.out").string(), errPath);
+    Load load{cli.Wait(Clock::now() + 600s), sim.Command() + " " + ShellLine(argv), ReadText(errPath)};
+    Require(load.usage.exitStatus == 0, "the load of " + std::to_string(boards) + " boards failed", load);
+    return load;
+}
+
+void SeveralBoards(const Options& o, std::vector<Row>& rows, std::vector<std::string>& commands) {
+    constexpr int MostBoards = 8;
+    Sim sim(o, {"--baud", "19200", "--turnaround", Fixed(TurnaroundMs, 0), "--program-ms", Fixed(ProgramMs, 0)},
+            o.work / "boards.log", {}, MostBoards);
+    double oneWall = 0;
+    Load most;
+    for (const int boards : {1, 2, 4, 8}) {
+        const Load load = LoadBoards(o, sim, boards);
+        const double cpuPerBoard = load.usage.cpuSeconds / load.usage.wallSeconds / boards;
+        if (boards == 1) oneWall = load.usage.wallSeconds;
+        commands.push_back(load.command);
+        rows.push_back({std::to_string(boards) + (boards == 1 ? " board" : " boards") +
+                            " at once, paced, 22 pages + trailer each: wall time; CPU per board; peak memory",
+                        Fixed(load.usage.wallSeconds, 2, " s") + " (" + Fixed(load.usage.wallSeconds / oneWall, 4, "×") +
+                            "); " + Fixed(100 * cpuPerBoard, 3, " %") + "; " + MiB(load.usage.peakRssKiB),
+                        "", "", "[" + std::to_string(commands.size()) + "]"});
+        most = load;
+    }
+    const std::string ref = "[" + std::to_string(commands.size()) + "]";
+    const double ratio = most.usage.wallSeconds / oneWall;
+    const double cpu = most.usage.cpuSeconds / most.usage.wallSeconds / MostBoards;
+    const long budget = 8192 + 1024 * MostBoards;
+    rows.push_back({"8 boards at once / 1 board: wall time", Fixed(ratio, 4), "≤ 1.03", Met(ratio <= 1.03), ref});
+    rows.push_back({"8 boards at once: CPU (user + system) per board / wall time", Fixed(100 * cpu, 3, " %"), "≤ 1 %",
+                    Met(cpu <= 0.01), ref});
+    rows.push_back({"8 boards at once: peak resident memory of the run", MiB(most.usage.peakRssKiB),
+                    "≤ " + MiB(budget), Met(most.usage.peakRssKiB <= budget), ref});
 }
 
 void Unpaced(const Options& o, std::vector<Row>& rows, std::vector<std::string>& commands) {
@@ -367,6 +415,7 @@ int main(int argc, char** argv) {
         std::vector<Row> rows;
         std::vector<std::string> commands;
         Paced(o, rows, commands);
+        SeveralBoards(o, rows, commands);
         Unpaced(o, rows, commands);
         if (!o.gui.empty()) Gui(o, rows, commands);
         if (!o.winGui.empty() && !o.winePrefix.empty()) WinGui(o, rows, commands);
