@@ -390,6 +390,7 @@ TEST_F(CliTest, TraceRecordsEveryFrameWithItsEchoAndAnswer) {
 struct Usage {
     const char* name;
     std::vector<std::string> args;
+    const char* says = "";   // a part of the message
 };
 
 class CliUsageTest : public CliTest, public ::testing::WithParamInterface<Usage> {};
@@ -399,11 +400,17 @@ TEST_P(CliUsageTest, ExitsWith2AndAUsageLine) {
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("Usage: kxboot-cli"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Mistakes, CliUsageTest,
-    ::testing::Values(Usage{"NoCommand", {}}, Usage{"UnknownCommand", {"flash"}}, Usage{"NoImage", {"load"}},
+    ::testing::Values(Usage{"NoCommand", {}, "a subcommand is required"},
+                      Usage{"UnknownCommand", {"flash", "x.rom"}, "unknown subcommand 'flash'"},
+                      Usage{"UnknownTopOption", {"--flash"}, "unknown option '--flash'"},
+                      Usage{"NoImage", {"load"}},
+                      Usage{"TraceOfSeveralPorts", {"load", "x.rom", "--port", "a", "--port", "b", "--trace", "t"}, "--trace"},
+                      Usage{"SeveralPortsForAddress", {"address", "--port", "a", "--port", "b"}},
                       Usage{"EmptyImageName", {"load", ""}},
                       Usage{"LineModeOutOfRange", {"load", "x.rom", "--line-mode", "3"}},
                       Usage{"RateNotANumber", {"load", "x.rom", "--baud", "fast"}},
@@ -425,8 +432,24 @@ TEST_F(CliTest, HelpDocumentsEveryCommandAndTheExitStatus) {
     EXPECT_EQ(r.status, 0);
     for (const char* text : {"load", "info", "ports", "erase-and-load", "patch-and-load", "address", "--port",
                              "--baud", "--line-mode", "--settings", "--trace", "--wake-timeout", "--clock",
-                             "--expect-id", "--expect-revision", "--yes", "Exit status"})
+                             "--expect-id", "--expect-revision", "--yes", "--report", "--repeat", "--json",
+                             "--version", "Exit status"})
         EXPECT_NE(r.out.find(text), std::string::npos) << text;
+}
+
+TEST_F(CliTest, VersionIsAnsweredOnStdout) {
+    const RunResult r = RunCli({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(std::regex_match(r.out, std::regex("kxboot-cli \\d+\\.\\d+\\.\\d+\n"))) << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, InfoAsJson) {
+    const RunResult r = RunCli({"info", File(WithTrailer(Image(22 * Page), 0x2E, 0x70)), "--json"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "{\"size\":67587,\"pages\":22,\"pages_sent\":21,\"trailer\":\"2E7000\",\"identity\":\"1D2D\","
+                     "\"accepted\":false,\"message\":\"Тип микроконтроллера не совпадает с версией ПО.\"}\n");
+    EXPECT_EQ(r.err, "Тип микроконтроллера не совпадает с версией ПО.\n");
 }
 
 struct InfoCase {
