@@ -21,6 +21,19 @@ std::string StoredPort(link::TKX_RS& link, const std::string& settingsPath) {
     return link.StoredPortName(ini);
 }
 
+// Boxes swallowed while it lives: the link's start-up scan and its fallback report
+// "no free port" on their own, but only the caller knows which port was asked for.
+class QuietScope {
+public:
+    explicit QuietScope(ConsoleUi& ui) : ui_(ui) { ui_.SetQuiet(true); }
+    ~QuietScope() { ui_.SetQuiet(false); }
+    QuietScope(const QuietScope&) = delete;
+    QuietScope& operator=(const QuietScope&) = delete;
+
+private:
+    ConsoleUi& ui_;
+};
+
 }  // namespace
 
 std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, const std::string& port, ConsoleUi& ui) {

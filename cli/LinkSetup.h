@@ -32,17 +32,4 @@ private:
     std::unique_ptr<link::TKX_RS> link_;
 };
 
-// Boxes swallowed while it lives (the link's start-up scan, which reports through the
-// installed interface).
-class QuietScope {
-public:
-    explicit QuietScope(ConsoleUi& ui) : ui_(ui) { ui_.SetQuiet(true); }
-    ~QuietScope() { ui_.SetQuiet(false); }
-    QuietScope(const QuietScope&) = delete;
-    QuietScope& operator=(const QuietScope&) = delete;
-
-private:
-    ConsoleUi& ui_;
-};
-
 }  // namespace kx::cli
