@@ -1,8 +1,8 @@
 #include "cli/BoardCapture.h"
 
-#include <cstdio>
 
 #include "link/BootLoaders.h"
+#include "cli/Json.h"
 #include "link/BootFunctions.h"
 
 namespace kx::cli {
@@ -21,12 +21,7 @@ void BoardCapture::Sent(const std::uint8_t* data, std::size_t count) {
 void BoardCapture::Received(const std::uint8_t* data, std::size_t count, bool echo) {
     // Only a whole answer to an identify request; the session reads the last one that came.
     if (!echo && identifySent_ && count > DataStart && count == data[0]) {
-        identity_.clear();
-        for (std::size_t i = DataStart; i + 1 < count; ++i) {
-            char hex[3];
-            std::snprintf(hex, sizeof hex, "%02X", data[i]);
-            identity_ += hex;
-        }
+        identity_ = HexText({data + DataStart, count - DataStart - 1});
     }
     if (next_ != nullptr) next_->Received(data, count, echo);
 }

@@ -49,10 +49,8 @@ void PrintInfoJson(const app::FirmwareImage& image, const std::optional<std::str
     info.Add("pages", static_cast<std::int64_t>(image.PageCount()));
     info.Add("pages_sent", static_cast<std::int64_t>(refusal ? 0 : image.PagesToSend()));
     if (image.HasTrailer()) {
-        char trailer[8];
-        const auto t = image.Trailer();
-        std::snprintf(trailer, sizeof trailer, "%02X%02X%02X", t[0], t[1], t[2]);
-        info.Add("trailer", trailer);
+        const auto trailer = image.Trailer();
+        info.Add("trailer", HexText(trailer));
     } else {
         info.AddNull("trailer");
     }

@@ -26,6 +26,17 @@ std::string JsonString(const std::string& text) {
     return quoted + "\"";
 }
 
+std::string HexText(std::span<const std::uint8_t> bytes) {
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (const std::uint8_t b : bytes) {
+        hex += Digits[b >> 4];
+        hex += Digits[b & 0x0F];
+    }
+    return hex;
+}
+
 JsonObject& JsonObject::Key(const std::string& key) {
     if (text_.size() > 1) text_ += ",";
     text_ += JsonString(key) + ":";

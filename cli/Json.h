@@ -2,12 +2,16 @@
 // The little JSON the command line writes (--json, --report): quoted strings and objects
 // built field by field, one line each.
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace kx::cli {
 
 // `text` (UTF-8) as a JSON string literal, quotes included.
 std::string JsonString(const std::string& text);
+
+// Bytes as upper-case hex digits, two a byte, nothing between ("2D1D00").
+std::string HexText(std::span<const std::uint8_t> bytes);
 
 // {"a":1,"b":"x"} built in order.
 class JsonObject {

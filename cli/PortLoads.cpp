@@ -14,6 +14,7 @@
 #include "cli/BoardCapture.h"
 #include "cli/BoardDisplay.h"
 #include "cli/CancelSignals.h"
+#include "cli/Json.h"
 #include "cli/LinkSetup.h"
 #include "cli/LoadReport.h"
 #include "cli/Terminal.h"
@@ -66,16 +67,6 @@ const char* OutcomeName(Outcome outcome, const std::string& message) {
         case Outcome::Failed: break;
     }
     return IsRefusal(message) ? "refused" : "failed";
-}
-
-std::string HexBytes(const app::HeadBytes& bytes) {
-    std::string hex;
-    for (const std::uint8_t b : bytes) {
-        char part[3];
-        std::snprintf(part, sizeof part, "%02X", b);
-        hex += part;
-    }
-    return hex;
 }
 
 std::optional<platform::Millis> WakeTimeout(const Invocation& inv) {
@@ -141,7 +132,7 @@ private:
         const std::string identity = capture_->Identity();
         // A station cancelled while it waited for the next board loaded nothing.
         if (!(shared_.inv.repeat && outcome == Outcome::Cancelled && identity.empty()))
-            Record(outcome, ui_.LastMessage(), identity, seconds, identity.empty() ? "" : HexBytes(head));
+            Record(outcome, ui_.LastMessage(), identity, seconds, identity.empty() ? "" : HexText(head));
         return outcome;
     }
 
