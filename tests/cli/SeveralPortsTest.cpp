@@ -210,9 +210,10 @@ TEST_F(SeveralPortsTest, CtrlCDuringALoadOfThreeStopsEachAfterItsPage) {
 }
 
 TEST_F(SeveralPortsTest, AStationLoadsThreeBoardsOnceEachThoughOneLingersInItsBootLoader) {
-    // Board 2 still answers for 1.5 s after its finish; the silence between boards is
-    // longer than the loader needs to see a board gone.
-    const SimPort port = StartSim("tty", 1, {"--boards", "3", "--linger", "0,1500,0", "--absent", "1500"}).front();
+    // Board 2 still answers for 1.5 s after its finish. The silence between boards is
+    // several times what the loader needs to see a board gone (three unanswered polls,
+    // about 0.4 s), so that a busy machine cannot make it miss a board's leaving.
+    const SimPort port = StartSim("tty", 1, {"--boards", "3", "--linger", "0,1500,0", "--absent", "2500"}).front();
     const Bytes image = Image(3 * Page);
     ChildProcess cli({KXBOOT_CLI, "load", ImageFile(image), "--port", port.tty, "--repeat", "--report", report});
     // After the third finish the port falls silent for good; the loader is waiting for a
