@@ -53,7 +53,7 @@ void ConsoleUi::Note(const std::string& text) {
 }
 
 void ConsoleUi::BeginLoad() {
-    errorShown_ = infoShown_ = declined_ = cancelSeen_ = false;
+    errorShown_ = infoShown_ = declined_ = cancelSeen_ = timedOut_ = false;
     lastMessage_.clear();
     pagesSent_ = 0;
 }
