@@ -209,7 +209,8 @@ Faults:
 Bench (several ports, boards coming and going):
   --ports N              N ports at once (1 to 64), each with its own device and the same
                          options; one slave path per line on standard output; --link,
-                         --log and --flash name port K's with ".K" appended
+                         --log and --flash name port K's with ".K" appended; SIGUSR1
+                         replugs every port, --replug-after counts each port's requests
   --boards N             N boards, one after another: a board answers until it has been
                          told loading is finished, stays in its boot loader for its
                          --linger, is taken away, the port is silent for --absent, then
