@@ -17,10 +17,7 @@ namespace kx::cli {
 namespace {
 
 std::unique_ptr<OpenedLink> OpenLinkFor(const Invocation& inv, ConsoleUi& ui) {
-    std::optional<platform::Millis> wake;
-    if (inv.wakeTimeoutSeconds)
-        wake = platform::Millis(static_cast<long long>(*inv.wakeTimeoutSeconds * 1000.0 + 0.5));
-    ui.SetWakeTimeout(wake);
+    ui.SetWakeTimeout(inv.WakeTimeout());
     return OpenedLink::Open(inv.link, inv.link.ports.empty() ? std::string() : inv.link.ports.front(), ui);
 }
 

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "app/MainPresenter.h"
+#include "platform/Clock.h"
+
 namespace kx::cli {
 
 enum class CommandKind { Load, Info, Ports, EraseAndLoad, PatchAndLoad, Address };
@@ -15,8 +18,8 @@ struct LinkOptions {
     // Any device path (or COMn); none: the stored port. Only load takes several; "all"
     // stands for every free candidate.
     std::vector<std::string> ports;
-    std::uint32_t baud = 19200;
-    int lineMode = 2;
+    std::uint32_t baud = app::MainPresenter::StartBaudRate;
+    int lineMode = app::MainPresenter::StartLineMode;
     std::string settings;    // empty: the program's settings file
     std::string trace;       // empty: no trace
 };
@@ -33,6 +36,12 @@ struct Invocation {
     bool json = false;         // ports, info: one JSON document on stdout
     std::string report;        // load: append a JSON line per load attempt here
     bool repeat = false;       // load: a station, one board after another on each port
+
+    // --wake-timeout in whole milliseconds, rounded; none when not given.
+    std::optional<platform::Millis> WakeTimeout() const {
+        if (!wakeTimeoutSeconds) return std::nullopt;
+        return platform::Millis(static_cast<long long>(*wakeTimeoutSeconds * 1000.0 + 0.5));
+    }
 };
 
 }  // namespace kx::cli

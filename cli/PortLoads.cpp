@@ -69,11 +69,6 @@ const char* OutcomeName(Outcome outcome, const std::string& message) {
     return IsRefusal(message) ? "refused" : "failed";
 }
 
-std::optional<platform::Millis> WakeTimeout(const Invocation& inv) {
-    if (!inv.wakeTimeoutSeconds) return std::nullopt;
-    return platform::Millis(static_cast<long long>(*inv.wakeTimeoutSeconds * 1000.0 + 0.5));
-}
-
 // One port: its link, its interface, its loads; used by one thread only.
 class PortStation {
 public:
@@ -103,7 +98,7 @@ public:
 
 private:
     bool Open() {
-        ui_.SetWakeTimeout(WakeTimeout(shared_.inv));
+        ui_.SetWakeTimeout(shared_.inv.WakeTimeout());
         opened_ = OpenedLink::Open(shared_.inv.link, port_, ui_);
         if (!opened_) {
             Record(Outcome::Failed, ui_.LastMessage(), {}, 0);

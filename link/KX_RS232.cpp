@@ -38,7 +38,7 @@ private:
 }  // namespace
 
 TKX_RS::TKX_RS(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context)
-    : TKX_RS_Base(menuParent, popupParent, context), clock_(context.clock) {
+    : TKX_RS_Base(menuParent, popupParent, context) {
     BaudRate = 115200;
     ByteSize = 8;
     Parity = 0;
@@ -147,7 +147,7 @@ void TKX_RS::TransmitFrame() {
 }
 
 void TKX_RS::ReceiveFrame() {
-    const Millis deadline = clock_.Now() + Millis{AnswerTimeout} + TransmissionAllowance(BaudRate, TxPos);
+    const Millis deadline = Clock().Now() + Millis{AnswerTimeout} + TransmissionAllowance(BaudRate, TxPos);
     if (ReadUntil(&RxBuf[0], 1, deadline) == 0) throw LinkError(texts::NoLink);
     const std::size_t length = RxBuf[0];
     if (length < (ShortHeader ? MinShortAnswerLength : MinAnswerLength)) {
@@ -157,7 +157,7 @@ void TKX_RS::ReceiveFrame() {
     }
     std::size_t got = 1;
     while (got < length) {
-        const Millis byteDeadline = clock_.Now() + Millis{ByteTimeout};
+        const Millis byteDeadline = Clock().Now() + Millis{ByteTimeout};
         const std::size_t n = ReadUntil(&RxBuf[got], length - got, byteDeadline);
         if (n == 0) {
             TraceReceived(got);
@@ -183,15 +183,15 @@ std::size_t TKX_RS::ReadUntil(std::uint8_t* buffer, std::size_t maxCount, Millis
     const Millis giveUp = deadline + Millis{1};
     for (;;) {
         Ui().ProcessMessages();
-        const Millis start = clock_.Now();
+        const Millis start = Clock().Now();
         const Millis wait = std::clamp(giveUp - start, Millis::zero(), PumpInterval);
         const std::size_t n = ReadPort(buffer, maxCount, wait);
         if (n > 0) return n;
         // No port (or one that has just gone), or one that gives up early: sleep out the
         // slice rather than spin.
-        const Millis waited = clock_.Now() - start;
-        if (waited < wait) clock_.Sleep(wait - waited);
-        if (clock_.Now() >= giveUp) return 0;
+        const Millis waited = Clock().Now() - start;
+        if (waited < wait) Clock().Sleep(wait - waited);
+        if (Clock().Now() >= giveUp) return 0;
     }
 }
 
@@ -206,7 +206,7 @@ void TKX_RS::Pause(Millis duration) {
         Ui().ProcessMessages();
         if (left <= Millis::zero()) return;
         const Millis slice = std::min(left, PumpInterval);
-        clock_.Sleep(slice);
+        Clock().Sleep(slice);
         left -= slice;
     }
 }

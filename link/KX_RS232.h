@@ -56,16 +56,13 @@ public:
     virtual void TransmitFrame();
     virtual void Exchange();
 
-    platform::Clock& Clock() { return clock_; }
+    platform::Clock& Clock() const { return context_.clock; }
     // A pause that keeps window messages running (at least every PumpInterval).
     void Pause(platform::Millis duration);
 
     // The allowance for the request's own transmission added to the answer deadline:
     // 9600 / baudRate x txPos milliseconds, rounded half to even.
     static platform::Millis TransmissionAllowance(std::uint32_t baudRate, std::int32_t txPos);
-
-protected:
-    platform::Clock& clock_;
 
 private:
     // Index of an answer's first data byte.

@@ -38,7 +38,7 @@ std::optional<std::int32_t> ParseDecimal(const std::string& text) {
 }  // namespace
 
 TKX_RS_Base::TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context)
-    : TKXBaseInterface(menuParent, popupParent), context_(context), ports_(context.ports) {
+    : TKXBaseInterface(menuParent, popupParent), context_(context) {
     if (ScanPorts() > 0) {
         PortNumber = FirstFreePort();
         BaudRate = 115200;
@@ -56,13 +56,13 @@ TKX_RS_Base::~TKX_RS_Base() { TKX_RS_Base::ClosePort(); }
 std::uint8_t TKX_RS_Base::ScanPorts() {
     // The link's own port must count as free, so it is closed first and stays closed.
     ClosePort();
-    const std::vector<std::string> candidates = ports_.Candidates();
+    const std::vector<std::string> candidates = context_.ports.Candidates();
     FreePortCount = 0;
     for (int n = 1; n <= MaxPorts; ++n) {
         const auto slot = static_cast<std::size_t>(n);
         FreePorts[slot] = false;
         PortNames[slot] = slot <= candidates.size() ? candidates[slot - 1] : std::string();
-        if (!PortNames[slot].empty() && ports_.IsFree(PortNames[slot])) {
+        if (!PortNames[slot].empty() && context_.ports.IsFree(PortNames[slot])) {
             FreePorts[slot] = true;
             ++FreePortCount;
         }
@@ -91,7 +91,7 @@ void TKX_RS_Base::OpenPort(std::int32_t number) {
 void TKX_RS_Base::OpenPortNamed(const std::string& name) {
     PortNumber = 0;
     for (int n = 1; n <= MaxPorts; ++n)
-        if (SameName(PortNames[static_cast<std::size_t>(n)], name, ports_.StoresPortNumber())) {
+        if (SameName(PortNames[static_cast<std::size_t>(n)], name, context_.ports.StoresPortNumber())) {
             PortNumber = n;
             break;
         }
@@ -103,7 +103,7 @@ void TKX_RS_Base::OpenAndConfigure(const std::string& name) {
     ClosePort();
     PortName = name;
     // A failed open leaves no handle; it shows at the first exchange as a missing answer.
-    Handle = ports_.Open(name);
+    Handle = context_.ports.Open(name);
     if (Handle) Handle->SetupQueues(QueueSize, QueueSize);
     SetBaudRate(BaudRate);
     SetByteSize(ByteSize);
@@ -222,7 +222,7 @@ void TKX_RS_Base::LoadSettings(app::TKXIniFile& ini) {
         OpenPort(PortNumber);
         return;
     }
-    if (ports_.StoresPortNumber()) {
+    if (context_.ports.StoresPortNumber()) {
         OpenSlotOrFirstFree(ini.ReadInteger(SettingsSection, PortKey, 0));
         return;
     }
@@ -245,12 +245,12 @@ std::string TKX_RS_Base::StoredPortName(app::TKXIniFile& ini) const {
     if (!number) return trimmed;
     if (*number >= 1 && *number <= MaxPorts && !PortNames[static_cast<std::size_t>(*number)].empty())
         return PortNames[static_cast<std::size_t>(*number)];
-    return ports_.StoresPortNumber() ? "COM" + std::to_string(*number) : trimmed;
+    return context_.ports.StoresPortNumber() ? "COM" + std::to_string(*number) : trimmed;
 }
 
 void TKX_RS_Base::SaveSettings(app::TKXIniFile& ini) {
     TKXBaseInterface::SaveSettings(ini);
-    if (ports_.StoresPortNumber()) {
+    if (context_.ports.StoresPortNumber()) {
         ini.WriteInteger(SettingsSection, PortKey, PortNumber);
         return;
     }

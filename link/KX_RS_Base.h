@@ -82,8 +82,6 @@ protected:
     void WritePort(const std::uint8_t* data, std::size_t count);
     void ReopenLostPort();
 
-    platform::SerialPorts& ports_;
-
 private:
     void DropLostPort();
 
