@@ -21,6 +21,7 @@ build: configure
 	cmake --build --preset default -j $(JOBS)
 
 test-default: build
+	scripts/check-layers
 	ctest --preset default -j $(JOBS)
 
 test: $(TEST_STEPS)

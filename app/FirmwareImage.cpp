@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "link/LinkTexts.h"
 #include "link/RangeError.h"
 #include "platform/RegularFile.h"
 

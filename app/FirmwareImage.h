@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/Texts.h"
 
 namespace kx::app {
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/SettingsStore.h"
+
 namespace kx::app {
 
 // A window's placement as the settings file knows it; the GUI maps it to its window.
@@ -21,7 +23,7 @@ struct WindowPlacement {
     Border BorderStyle = Border::Sizeable;
 };
 
-class TKXIniFile {
+class TKXIniFile final : public platform::SettingsStore {
 public:
     static constexpr std::size_t MaxValueLength = 2047;
 
@@ -42,13 +44,13 @@ public:
     const std::string& FileName() const { return path_; }
 
     std::string ReadString(const std::string& section, const std::string& key,
-                           const std::string& defaultValue) const;
+                           const std::string& defaultValue) const override;
     // Throws std::runtime_error("Unable to write to <path>") on failure, and when the
     // path holds a read-only file or anything but a regular file (which stays as it is).
-    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void WriteString(const std::string& section, const std::string& key, const std::string& value) override;
     std::int32_t ReadInteger(const std::string& section, const std::string& key,
-                             std::int32_t defaultValue) const;
-    void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
+                             std::int32_t defaultValue) const override;
+    void WriteInteger(const std::string& section, const std::string& key, std::int32_t value) override;
 
     void ReadPlacement(const std::string& section, WindowPlacement& placement) const;
     void WritePlacement(const std::string& section, const WindowPlacement& placement);

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/Texts.h"
+#include "ui/Texts.h"
 #include "link/KX_RS232.h"
 #include "platform/Process.h"
 #include "ui/PassW.h"

@@ -10,6 +10,7 @@
 #include "cli/PortLoads.h"
 #include "link/BootLoaders.h"
 #include "link/LinkError.h"
+#include "link/LinkTexts.h"
 #include "platform/PortDescription.h"
 #include "platform/SerialPort.h"
 

@@ -5,6 +5,7 @@
 
 #include "app/KXIniFile.h"
 #include "link/LinkError.h"
+#include "link/LinkTexts.h"
 #include "platform/Clock.h"
 #include "platform/Process.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/BoardPresence.h"
-#include "app/Texts.h"
+#include "link/LinkTexts.h"
 #include "app/BootSession.h"
 #include "app/FirmwareImage.h"
 #include "cli/BoardCapture.h"

@@ -14,6 +14,7 @@
 #include "fuzz/FuzzCheck.h"
 #include "link/KX_RS232.h"
 #include "link/LinkError.h"
+#include "link/LinkTexts.h"
 #include "tests/support/FakePriority.h"
 #include "link/RangeError.h"
 #include "tests/support/FakeClock.h"

@@ -22,6 +22,7 @@
 
 #include "fuzz/FuzzCheck.h"
 #include "app/FirmwareImage.h"
+#include "link/LinkTexts.h"
 #include "link/RangeError.h"
 
 namespace {

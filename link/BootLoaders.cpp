@@ -1,6 +1,6 @@
 #include "link/BootLoaders.h"
 
-#include "app/Texts.h"
+#include "link/LinkTexts.h"
 #include "link/KX_RS232.h"
 #include "ui/UserInterface.h"
 

@@ -128,7 +128,7 @@ TMenuItem* TKXBaseDevice::AddCommand(const std::string& caption, const std::stri
     return item;
 }
 
-void TKXBaseDevice::LoadSettings(app::TKXIniFile& /*ini*/) {}
-void TKXBaseDevice::SaveSettings(app::TKXIniFile& /*ini*/) {}
+void TKXBaseDevice::LoadSettings(platform::SettingsStore& /*ini*/) {}
+void TKXBaseDevice::SaveSettings(platform::SettingsStore& /*ini*/) {}
 
 }  // namespace kx::link

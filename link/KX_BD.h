@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace kx::app {
-class TKXIniFile;
+namespace kx::platform {
+class SettingsStore;
 }
 
 namespace kx::link {
@@ -58,8 +58,8 @@ public:
     TMenuItem* AddCommand(const std::string& caption, const std::string& shortCutText,
                           std::int32_t helpContext, TMenuItem::ClickHandler onClick);
 
-    virtual void LoadSettings(app::TKXIniFile& ini);
-    virtual void SaveSettings(app::TKXIniFile& ini);
+    virtual void LoadSettings(platform::SettingsStore& ini);
+    virtual void SaveSettings(platform::SettingsStore& ini);
 };
 
 }  // namespace kx::link

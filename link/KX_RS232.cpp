@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "link/LinkTexts.h"
 #include "link/Rounding.h"
 
 namespace kx::link {

@@ -5,7 +5,8 @@
 #include <charconv>
 #include <optional>
 
-#include "app/KXIniFile.h"
+#include "link/LinkTexts.h"
+#include "platform/SettingsStore.h"
 #include "link/LinkError.h"
 
 namespace kx::link {
@@ -214,7 +215,7 @@ void TKX_RS_Base::OpenSlotOrFirstFree(std::int32_t number) {
     OpenPort(number);
 }
 
-void TKX_RS_Base::LoadSettings(app::TKXIniFile& ini) {
+void TKX_RS_Base::LoadSettings(platform::SettingsStore& ini) {
     TKXBaseInterface::LoadSettings(ini);
     const std::string stored = ini.ReadString(SettingsSection, PortKey, "");
     if (stored.find_first_not_of(" \t") == std::string::npos) {
@@ -236,7 +237,7 @@ void TKX_RS_Base::LoadSettings(app::TKXIniFile& ini) {
     OpenSlotOrFirstFree(slot);
 }
 
-std::string TKX_RS_Base::StoredPortName(app::TKXIniFile& ini) const {
+std::string TKX_RS_Base::StoredPortName(platform::SettingsStore& ini) const {
     const std::string stored = ini.ReadString(SettingsSection, PortKey, "");
     const std::size_t first = stored.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
@@ -248,7 +249,7 @@ std::string TKX_RS_Base::StoredPortName(app::TKXIniFile& ini) const {
     return context_.ports.StoresPortNumber() ? "COM" + std::to_string(*number) : trimmed;
 }
 
-void TKX_RS_Base::SaveSettings(app::TKXIniFile& ini) {
+void TKX_RS_Base::SaveSettings(platform::SettingsStore& ini) {
     TKXBaseInterface::SaveSettings(ini);
     if (context_.ports.StoresPortNumber()) {
         ini.WriteInteger(SettingsSection, PortKey, PortNumber);

@@ -58,11 +58,11 @@ public:
     virtual void PurgeInput();
     virtual void PurgeOutput();
 
-    void LoadSettings(app::TKXIniFile& ini) override;
+    void LoadSettings(platform::SettingsStore& ini) override;
     // The port the settings file names, as a name that opens it (a stored number becomes
     // the name of that slot as of the last scan); "" when none is stored. Opens nothing.
-    std::string StoredPortName(app::TKXIniFile& ini) const;
-    void SaveSettings(app::TKXIniFile& ini) override;
+    std::string StoredPortName(platform::SettingsStore& ini) const;
+    void SaveSettings(platform::SettingsStore& ini) override;
 
     // Dialog-driven selection, behind the password gate.
     virtual void SelectPort();

@@ -7,6 +7,7 @@
 
 #include "link/KX_RS_Base.h"
 #include "link/LinkError.h"
+#include "link/LinkTexts.h"
 #include "ui/PassW.h"
 #include "ui/UserInterface.h"
 

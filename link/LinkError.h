@@ -2,7 +2,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/Texts.h"
 
 namespace kx::link {
 

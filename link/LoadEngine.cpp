@@ -5,7 +5,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "app/Texts.h"
+#include "link/LinkTexts.h"
 #include "link/BootFunctions.h"
 #include "link/KX_RS232.h"
 #include "link/RangeError.h"

@@ -1,6 +1,6 @@
 #include "ui/PassW.h"
 
-#include "app/Texts.h"
+#include "ui/Texts.h"
 
 
 namespace kx::ui {

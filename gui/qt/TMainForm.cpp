@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "app/Texts.h"
+#include "ui/Texts.h"
 #include "gui/qt/FormKit.h"
 #include "gui/qt/WindowPlacementMap.h"
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "link/LinkTexts.h"
 #include "link/RangeError.h"
 #include "tests/app/TempDir.h"
 

@@ -18,6 +18,7 @@
 
 #include "app/FirmwareImage.h"
 #include "link/LinkError.h"
+#include "link/LinkTexts.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/fault/SimRun.h"
 

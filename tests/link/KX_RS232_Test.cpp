@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/RangeError.h"
+#include "link/LinkTexts.h"
 #include "tests/link/LinkFixture.h"
 #include "ui/PassW.h"
 

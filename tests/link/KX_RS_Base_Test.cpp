@@ -7,6 +7,7 @@
 #include "app/KXIniFile.h"
 #include "link/KX_RS_Base.h"
 #include "link/LinkError.h"
+#include "link/LinkTexts.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeSerial.h"
 #include "tests/support/ScriptedUi.h"

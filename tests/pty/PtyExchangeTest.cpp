@@ -2,6 +2,7 @@
 #include <functional>
 
 #include "tests/pty/PtyFixture.h"
+#include "link/LinkTexts.h"
 
 namespace kx::test {
 namespace {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "app/KXIniFile.h"
+#include "link/LinkTexts.h"
 #include "platform/posix/PosixSerialPort.h"
 #include "tests/pty/PtyFixture.h"
 

@@ -7,6 +7,7 @@
 #include "app/FirmwareImage.h"
 #include "link/KX_RS232.h"
 #include "link/LinkError.h"
+#include "link/LinkTexts.h"
 #include "tests/app/TempDir.h"
 #include "tests/support/FakeBootLoader.h"
 #include "tests/support/FakeSerial.h"

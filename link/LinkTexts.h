@@ -1,7 +1,7 @@
 #pragma once
-// Every text the program shows, once: message boxes, progress captions and the captions
-// of its windows and dialogs. The link, the sessions and every front end take them from
-// here, so a text is never spelt twice.
+// The link's and the loads' texts, once each: the link's failures and questions, the
+// refusals, the progress captions and the end. Everything above the link takes them
+// from here.
 
 namespace kx::texts {
 
@@ -32,34 +32,5 @@ inline constexpr const char* Identifying = "Определение типа ми
 inline constexpr const char* Clearing = "Очистка устройства...";
 inline constexpr const char* Loading = "Загрузка программы...";
 inline constexpr const char* Done = "Загрузка окончена.";
-
-// The password gate.
-inline constexpr const char* PasswordPrompt = "Данная команда будет выполняться только после ввода пароля!";
-inline constexpr const char* WrongPassword = "Неверный пароль!";
-
-// Message box captions.
-inline constexpr const char* ErrorCaption = "Error";
-inline constexpr const char* InfoCaption = "Information";
-inline constexpr const char* ConfirmCaption = "Confirm";
-
-// The main window.
-inline constexpr const char* ResourceCaption = "BootLoader for PIC24/PIC33";
-inline constexpr const char* ShownCaption = "BootLoader for PIC33E";
-inline constexpr const char* PortButton = "Выбрать СОМ-порт";
-inline constexpr const char* OpenButton = "Открыть файл прошивки";
-inline constexpr const char* LoadButton = "Загрузить ";
-inline constexpr const char* ImageFilter = "Файлы прошивок (*.rom)|*.rom";
-inline constexpr const char* Warning =
-    "ВНИМАНИЕ!\nВнимательно проверьте соответствие версий Вашего устройства и загружаемого "
-    "программного обеспечения. При их несовпадении устройство может выйти из строя.";
-
-// The progress window and the dialogs.
-inline constexpr const char* ProgressCaption = "Progress...";
-inline constexpr const char* ProgressStart = "Прогресс";
-inline constexpr const char* PortDialogCaption = "Выбор номера порта";
-inline constexpr const char* PortDialogLabel = "Выберите последовательный порт";
-inline constexpr const char* BaudDialogCaption = "Выбор скорости обмена СОМ-порта";
-inline constexpr const char* BaudDialogLabel = "Скорость обмена, бод";
-inline constexpr const char* PasswordCaption = "Контроль доступа";
 
 }  // namespace kx::texts
