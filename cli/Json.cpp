@@ -2,11 +2,15 @@
 
 #include <cstdio>
 
+#include "platform/Utf8.h"
+
 namespace kx::cli {
 
 std::string JsonString(const std::string& text) {
+    // A name is whatever bytes the file system holds; the line must stay UTF-8.
+    const std::string utf8 = platform::WellFormedUtf8(text);
     std::string quoted = "\"";
-    for (const char c : text) {
+    for (const char c : utf8) {
         switch (c) {
             case '"': quoted += "\\\""; break;
             case '\\': quoted += "\\\\"; break;

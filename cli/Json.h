@@ -7,7 +7,8 @@
 
 namespace kx::cli {
 
-// `text` (UTF-8) as a JSON string literal, quotes included.
+// `text` as a JSON string literal, quotes included; a byte that is not part of well-formed
+// UTF-8 becomes U+FFFD, so the result is valid JSON whatever the bytes.
 std::string JsonString(const std::string& text);
 
 // Bytes as upper-case hex digits, two a byte, nothing between ("2D1D00").
