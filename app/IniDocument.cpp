@@ -42,7 +42,10 @@ Parsed Classify(std::string_view line) {
     return {Parsed::Key, Trim(t.substr(0, eq)), TrimLeft(t.substr(eq + 1))};
 }
 
+// The value as its reader gets it: a C string, so a NUL in the file ends it, and only then
+// one pair of enclosing quotes comes off.
 std::string Unquote(std::string_view value) {
+    value = value.substr(0, value.find('\0'));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return std::string(value);

@@ -66,7 +66,7 @@ TEST_F(IniFile, NamesMatchWithoutCaseAndTheFirstSectionAndKeyWin) {
 
 struct LineCase {
     const char* name;
-    const char* file;
+    std::string file;
     const char* section;
     const char* key;
     const char* expected;  // "<default>" when the key is not found
@@ -85,6 +85,8 @@ TEST_F(IniFile, LinesAreReadAsTheProfileFunctionsReadThem) {
         {"names asked for are trimmed", " [ S ] \r\n K = v \r\n", "  s\t", " k ", "v"},
         {"one pair of quotes only", "[S]\r\nK=\"'x'\"\r\n", "S", "K", "'x'"},
         {"a lone quote stays", "[S]\r\nK=\"\r\n", "S", "K", "\""},
+        {"a NUL ends the value", std::string("[S]\r\nK=ab\0cd\r\n", 15), "S", "K", "ab"},
+        {"before its quotes are taken", std::string("[S]\r\nK=\"a\0b\"\r\n", 16), "S", "K", "\"a"},
     };
     for (const LineCase& c : cases) {
         TKXIniFile ini(Make(c.file));

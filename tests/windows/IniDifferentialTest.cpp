@@ -47,7 +47,8 @@ struct CorpusFile {
     std::string bytes;
     // Wine writes a section with an empty name ("[]") back without its header, so that
     // its keys join the section before it: a change of meaning that the engine, which
-    // leaves every other line as it is, does not copy. Such files are only read.
+    // leaves every other line as it is, does not copy. Such files are only read; so is
+    // the one with NULs, where only what a reader gets matters.
     bool writable = true;
     bool Marked() const { return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE"); }
 };
@@ -77,6 +78,7 @@ std::vector<CorpusFile> Corpus() {
         {"empty", ""},
         {"one blank", " \r\n"},
         {"control characters", "[Common]\r\nFN=a\x1a\r\n\x1a[S]\r\nK=v\x1a\r\n"},
+        {"a NUL inside values", std::string("[Common]\r\nFN=ab\0cd\r\nQ=\"a\0b\"\r\nAfter=1\r\n", 38), false},
     };
 }
 
