@@ -114,14 +114,14 @@ std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
 
 TEST_F(IniFile, FilesWithAByteOrderMarkAreReadAndWrittenInTheirOwnEncoding) {
     const std::u16string before = u"[Common]\r\nFN=старый\r\n[RS232]\r\nPort=5\r\n";
-    const std::u16string after = u"[Common]\r\nFN=новый\r\n[RS232]\r\nPort=5\r\n[MainWindow]\r\nLeft=7\r\n";
+    const std::u16string after = u"[Common]\r\nFN=новый\u0080\u0800\U00010000\r\n[RS232]\r\nPort=5\r\n[MainWindow]\r\nLeft=7\r\n";
     const auto utf8 = [](std::string_view text) { return "\xEF\xBB\xBF" + std::string(text); };
     const struct {
         const char* name;
         std::string before, after;
     } cases[] = {
         {"UTF-8", utf8("[Common]\r\nFN=старый\r\n[RS232]\r\nPort=5\r\n"),
-         utf8("[Common]\r\nFN=новый\r\n[RS232]\r\nPort=5\r\n[MainWindow]\r\nLeft=7\r\n")},
+         utf8("[Common]\r\nFN=новый\u0080\u0800\U00010000\r\n[RS232]\r\nPort=5\r\n[MainWindow]\r\nLeft=7\r\n")},
         {"UTF-16 LE", Utf16Bytes(before, false), Utf16Bytes(after, false)},
         {"UTF-16 BE", Utf16Bytes(before, true), Utf16Bytes(after, true)},
     };
@@ -130,7 +130,9 @@ TEST_F(IniFile, FilesWithAByteOrderMarkAreReadAndWrittenInTheirOwnEncoding) {
         TKXIniFile ini(Make(c.before));
         EXPECT_EQ(ini.ReadString("common", "FN", ""), "старый");
         EXPECT_EQ(ini.ReadInteger("RS232", "Port", 0), 5);
-        ini.WriteString("Common", "FN", "новый");
+        // The first code point of each UTF-8 length, and one beyond 16 bits.
+        ini.WriteString("Common", "FN", "новый\u0080\u0800\U00010000");
+        EXPECT_EQ(ini.ReadString("Common", "FN", ""), "новый\u0080\u0800\U00010000");
         ini.WriteInteger("MainWindow", "Left", 7);
         EXPECT_EQ(test::ReadAll(path), c.after);
     }
