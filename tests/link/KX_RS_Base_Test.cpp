@@ -216,6 +216,29 @@ TEST_F(SettingsTest, StoredPortIsOpenedOrReplacedByTheLowestFreeOne) {
     }
 }
 
+TEST_F(SettingsTest, TheStoredPortIsNamedByItsSlotUpToTheLastCandidate) {
+    struct Case {
+        bool numbers;
+        const char* stored;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {false, "1", "/dev/ttyS0"}, {false, " 3 ", "/dev/ttyS2"}, {false, "4", "4"},
+        {false, "/dev/ttyUSB7", "/dev/ttyUSB7"}, {false, "", ""},  {true, "3", "/dev/ttyS2"},
+        {true, "4", "COM4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.numbers ? "number " : "name ") + c.stored);
+        FakeSerialPorts machine(clock);
+        for (int n = 1; n <= 3; ++n) machine.Add("/dev/ttyS" + std::to_string(n - 1));
+        machine.storesNumber = c.numbers;
+        TKX_RS_Base port(nullptr, nullptr, {.ui = ui, .ports = machine});
+        port.SettingsSection = "RS232";
+        app::TKXIniFile ini = Ini(std::string("[RS232]\nPort=") + c.stored + "\n");
+        EXPECT_EQ(port.StoredPortName(ini), c.expected);
+    }
+}
+
 TEST_F(SettingsTest, SaveWritesWhatLoadReads) {
     AddPorts(3, {1});
     auto port = Make();
