@@ -33,11 +33,14 @@ foreach(program kxboot-cli kxboot-sim)
     message(STATUS "help2man not found: no manual page for ${program}")
     continue()
   endif()
+  # The help's Russian texts are UTF-8: help2man reads them as such only in a UTF-8
+  # locale (in its default "C" they come out as question marks).
   add_custom_command(OUTPUT ${debian_out}/${program}.1
-                     COMMAND ${KX_HELP2MAN} --no-info --no-discard-stderr
+                     COMMAND ${KX_HELP2MAN} --locale=C.UTF-8 --no-info --no-discard-stderr
+                             --include=${debian_dir}/${program}.h2m
                              --version-string=${PROJECT_VERSION} --name=${${program}_summary}
                              --output=${debian_out}/${program}.1 $<TARGET_FILE:${program}>
-                     DEPENDS ${program} VERBATIM)
+                     DEPENDS ${program} ${debian_dir}/${program}.h2m VERBATIM)
   list(APPEND man_pages ${program})
 endforeach()
 foreach(page ${man_pages})
