@@ -4,7 +4,6 @@
 #include <system_error>
 
 #include "cli/Json.h"
-#include "platform/Process.h"
 
 namespace kx::cli {
 namespace {
@@ -56,17 +55,17 @@ std::string RecordLine(const LoadRecord& r) {
     return line.Text();
 }
 
-LoadReport::LoadReport(const std::string& path)
-    : out_(platform::PathFromUtf8(path), std::ios::binary | std::ios::app), path_(path) {
-    if (!out_) throw std::system_error(std::make_error_code(std::errc::io_error), "cannot write " + path);
+LoadReport::LoadReport(const std::string& path) : path_(path) {
+    std::error_code error;
+    file_ = platform::AppendFile::Open(path, error);
+    if (!file_.IsOpen()) throw std::system_error(error, "cannot write " + path);
 }
 
 void LoadReport::Append(const LoadRecord& record) {
     const std::string line = RecordLine(record) + "\n";
     const std::lock_guard<std::mutex> lock(mutex_);
-    out_.write(line.data(), static_cast<std::streamsize>(line.size()));
-    out_.flush();
-    if (!out_) throw std::system_error(std::make_error_code(std::errc::io_error), "cannot write " + path_);
+    std::error_code error;
+    if (!file_.Append(line, error)) throw std::system_error(error, "cannot write " + path_);
 }
 
 }  // namespace kx::cli

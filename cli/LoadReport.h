@@ -3,9 +3,10 @@
 // the moment that load ends, so that a crash or a pulled plug later on never costs an
 // earlier record. Shared by the ports' threads.
 #include <chrono>
-#include <fstream>
 #include <mutex>
 #include <string>
+
+#include "platform/AppendFile.h"
 
 namespace kx::cli {
 
@@ -29,15 +30,17 @@ std::string RecordLine(const LoadRecord& record);
 
 class LoadReport {
 public:
-    // Opens `path` for appending; throws std::system_error when it cannot.
+    // Opens `path` for appending, as the settings file is written (a regular file or none,
+    // never through a link planted by another user, never waiting on a FIFO); throws
+    // std::system_error naming the path and the reason when it cannot.
     explicit LoadReport(const std::string& path);
 
     // Appends the record and flushes it; throws std::system_error when that fails.
     void Append(const LoadRecord& record);
 
 private:
-    std::mutex mutex_;   // guards out_
-    std::ofstream out_;
+    std::mutex mutex_;   // guards file_
+    platform::AppendFile file_;
     std::string path_;
 };
 

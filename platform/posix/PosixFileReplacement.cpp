@@ -3,43 +3,16 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <optional>
 #include <random>
 #include <utility>
 
 #include "platform/FileReplacement.h"
 #include "platform/posix/UniqueFd.h"
+#include "platform/posix/WriteTarget.h"
 
 namespace kx::platform {
 namespace {
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-// The kernel's protected-symlink rule: in a world-writable sticky folder only a link
-// that belongs to the user or to the folder's owner is followed.
-bool MayFollow(const std::string& link, const struct stat& linkStat) {
-    struct stat folder {};
-    if (::stat(FolderOf(link).c_str(), &folder) != 0) return false;
-    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-    return !shared || linkStat.st_uid == ::geteuid() || linkStat.st_uid == folder.st_uid;
-}
-
-// The file a write replaces (a link's target), or nullopt when it must not be touched.
-std::optional<std::string> ResolveTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? std::optional(path) : std::nullopt;
-    if (!S_ISLNK(st.st_mode)) return path;
-    if (!MayFollow(path, st)) return std::nullopt;
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr) return std::nullopt;
-    return std::string(resolved);
-}
 
 // An existing file that may be replaced: regular, and writable by this process. A file
 // nobody may write counts as read-only even for root, who could write it anyway.
@@ -53,7 +26,7 @@ bool Replaceable(const std::string& target, struct stat& st) {
 }  // namespace
 
 FileReplacement::FileReplacement(const std::string& path) {
-    const auto target = ResolveTarget(path);
+    const auto target = posix::WriteTarget(path);
     struct stat st {};
     if (!target || !Replaceable(*target, st)) return;
     target_ = *target;
@@ -104,7 +77,7 @@ bool FileReplacement::Commit() {
         return false;
     }
     // The rename itself lives in the folder: flushed too, or a power loss could undo it.
-    const posix::UniqueFd folder(::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const posix::UniqueFd folder(::open(posix::FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.Valid()) ::fsync(folder.Get());
     return true;
 }
