@@ -4,54 +4,91 @@
 
 #include <charconv>
 #include <cmath>
+#include <algorithm>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "cli/HelpFormatter.h"
 
 namespace kx::cli {
 namespace {
 
 constexpr const char* Footer = R"(
 Exit status:
-  0  the image was loaded ("Загрузка окончена." on stdout), or the query answered
+  0  the image was loaded ("Загрузка окончена." on stdout), or the query
+     answered
   1  a refusal or a failure; its message is on stderr, one line
   2  wrong usage
-  3  cancelled: Ctrl-C, SIGTERM or --wake-timeout. A load stops where the progress
-     window's cancel button would stop it: while waiting for the device, or before the
-     next page (a page in flight is finished). A second Ctrl-C ends the program at once.
+  3  cancelled: Ctrl-C, SIGTERM or --wake-timeout. A load stops where the
+     progress window's cancel button would stop it: while waiting for the
+     device, or before the next page (a page in flight is finished). A second
+     Ctrl-C ends the program at once.
 
-Progress goes to stderr: on a terminal one line, updated in place (stage, gauge,
-pages done of pages to send, bytes per second, time left); otherwise one line per
-stage and one per page.
+Progress goes to stderr: on a terminal one line, updated in place (stage,
+gauge, pages done of pages to send, bytes per second, time left); otherwise one
+line per stage and one per page.
 
-Port: --port takes any serial device path (or COMn on Windows), whether or not it is
-among the candidates that 'ports' lists, or any name 'ports' shows (a /dev/serial/by-id
-name stays with its adapter). Without it, the port stored in the settings file
-(section "RS232", key "Port") is used, or the first free candidate when none is
-stored; a stored port that is missing or busy is refused, never replaced. The settings
-file is only read, never written; it is the program's own (KXBOOT_SETTINGS, else the
-executable's path with ".ini") unless --settings names another.
+Port: --port takes any serial device path (or COMn on Windows), whether or not
+it is among the candidates that 'ports' lists, or any name 'ports' shows (a
+/dev/serial/by-id name stays with its adapter). Without it, the port stored in
+the settings file (section "RS232", key "Port") is used, or the first free
+candidate when none is stored; a stored port that is missing or busy is
+refused, never replaced. The settings file is only read, never written; it is
+the program's own (KXBOOT_SETTINGS, else the executable's path with ".ini")
+unless --settings names another.
 
-Several boards: load takes --port more than once (--port all: every free candidate)
-and loads all of them at once, each on its own; one board's failure never stops
-another, Ctrl-C cancels them all. Exit status 0 when every port loaded, 1 when any was
-refused or failed, 3 when cancelled with none failed. On a terminal one line per port;
-otherwise every line starts with its port; at the end one summary line per port on
-stdout (port, outcome, time, message).
+Several boards: load takes --port more than once (--port all: every free
+candidate) and loads all of them at once, each on its own; one board's failure
+never stops another, Ctrl-C cancels them all. Exit status 0 when every port
+loaded, 1 when any was refused or failed, 3 when cancelled with none failed. On
+a terminal one line per port; otherwise every line starts with its port; at the
+end one summary line per port on stdout (port, outcome, time, message).
 
-Station (--repeat): each port waits for a board, loads it, then waits until that board
-no longer answers (taken away, or started its firmware) before waiting for the next;
-a board that stays in its boot loader is never loaded twice. Ctrl-C ends the station:
-exit status 0 when every load succeeded, 1 otherwise.
+Station (--repeat): each port waits for a board, loads it, then waits until
+that board no longer answers (taken away, or started its firmware) before
+waiting for the next; a board that stays in its boot loader is never loaded
+twice. Ctrl-C ends the station: exit status 0 when every load succeeded, 1
+otherwise.
 
-Report (--report FILE): one JSON object per line appended for every load attempt, and
-flushed when it ends: time (ISO 8601, UTC), port, image, sha256 (of the image as read),
-outcome (loaded, refused, failed, cancelled), message (empty when cancelled), identity
-(the identity answer's data bytes in hex), head (the six head bytes in hex), pages
-(pages sent), seconds.
+Report (--report FILE): one JSON object per line appended for every load
+attempt, and flushed when it ends: time (ISO 8601, UTC), port, image, sha256
+(of the image as read), outcome (loaded, refused, failed, cancelled), message
+(empty when cancelled), identity (the identity answer's data bytes in hex),
+head (the six head bytes in hex), pages (pages sent), seconds.
 
-Trace (--trace FILE): one line per frame: milliseconds since the start, direction
-(TX sent, ECHO own request heard back in line mode 2, RX received), bytes in hex.
+Trace (--trace FILE): one line per frame: milliseconds since the start,
+direction (TX sent, ECHO own request heard back in line mode 2, RX received),
+bytes in hex.
 
 Numbers: WORD is decimal or hexadecimal with 0x (0x1D2D).
+)";
+
+constexpr const char* LoadExamples = R"(Examples:
+  kxboot-cli load fw.rom --port /dev/ttyUSB0
+  kxboot-cli load fw.rom --port COM5 --wake-timeout 30 --trace frames.txt
+  kxboot-cli load fw.rom --port /dev/ttyUSB0 --port /dev/ttyS1 --report r.jsonl
+  kxboot-cli load fw.rom --port all --repeat --report loads.jsonl
+)";
+constexpr const char* InfoExamples = R"(Examples:
+  kxboot-cli info fw.rom
+  kxboot-cli info fw.rom --json
+)";
+constexpr const char* PortsExamples = R"(Examples:
+  kxboot-cli ports
+  kxboot-cli ports --json
+)";
+constexpr const char* EraseExamples = R"(Examples:
+  kxboot-cli erase-and-load fw.rom --clock 7372800 --port /dev/ttyUSB0
+  kxboot-cli erase-and-load fw.rom --clock 7372800 --expect-id 0x1D2D
+)";
+constexpr const char* PatchExamples = R"(Examples:
+  kxboot-cli patch-and-load fw.rom --port /dev/ttyUSB0
+  kxboot-cli patch-and-load fw.rom --expect-id 0x1D2D --expect-revision 4
+)";
+constexpr const char* AddressExamples = R"(Examples:
+  kxboot-cli address --port /dev/ttyUSB0
+  kxboot-cli address --yes --port COM5
 )";
 
 // Decimal, or hexadecimal with a 0x prefix; nothing else (no octal surprises).
@@ -79,10 +116,13 @@ void AddLinkOptions(CLI::App& command, LinkOptions& link, bool severalPorts = fa
                                                  : "Serial port: a device path, or COMn on Windows (default: the stored port)")
                      ->type_name("NAME");
     if (!severalPorts) port->expected(1);
-    command.add_option("--baud", link.baud, "Bit rate")->type_name("RATE")->capture_default_str()->check(CLI::Range(1U, 4000000U));
-    command.add_option("--line-mode", link.lineMode, "0 RS232, 1 RS422 or RS485 without echo, 2 RS485 with echo")
+    command.add_option("--baud", link.baud, "Bit rate, 1 to 4000000 (default " + std::to_string(link.baud) + ")")
+        ->type_name("RATE")
+        ->check(CLI::Range(1U, 4000000U));
+    command.add_option("--line-mode", link.lineMode,
+                       "0 RS232, 1 RS422 or RS485 without echo, 2 RS485 with echo (default " +
+                           std::to_string(link.lineMode) + ")")
         ->type_name("MODE")
-        ->capture_default_str()
         ->check(CLI::Range(0, 2));
     command.add_option("--settings", link.settings, "Settings file to read the stored port from")->type_name("FILE");
     command.add_option("--trace", link.trace, "Write every frame sent and received to FILE")->type_name("FILE");
@@ -124,7 +164,8 @@ struct Grammar {
     Grammar(Invocation& inv, RawOptions& raw) {
         app.require_subcommand(0, 1);
         app.set_version_flag("--version", std::string("kxboot-cli ") + KXBOOT_VERSION);
-        app.footer(Footer);
+        // Before the subcommands, which take the formatter they are made with.
+        app.formatter(std::make_shared<HelpFormatter>());
         load = app.add_subcommand("load", "Load IMAGE through the boot loader at address 249 (the desktop program's load)");
         AddImage(*load, inv);
         AddLinkOptions(*load, inv.link, true);
@@ -151,10 +192,10 @@ struct Grammar {
 
         patch = app.add_subcommand("patch-and-load", "Load IMAGE through the boot loader at address 241, leaving page 2 alone");
         AddImage(*patch, inv);
-        expectIdPatch = patch->add_option("--expect-id", raw.expectId, "Refuse a device whose identity word is not WORD")
+        expectIdPatch = patch->add_option("--expect-id", raw.expectId, "Refuse a device whose identity word is not WORD (with --expect-revision)")
                             ->type_name("WORD");
         auto* revision = patch->add_option("--expect-revision", raw.expectRevision,
-                                           "Refuse a device whose revision is not N (0..15)")
+                                           "Refuse a device whose revision is not N, 0 to 15 (with --expect-id)")
                              ->type_name("N")
                              ->check(CLI::Range(0, 15));
         expectIdPatch->needs(revision);
@@ -165,6 +206,12 @@ struct Grammar {
         address = app.add_subcommand("address", "Ask the single device on the line for its address");
         address->add_flag("--yes", inv.yes, "Answer yes to the question whether only one device is switched on");
         AddLinkOptions(*address, inv.link);
+        const std::pair<CLI::App*, const char*> examples[] = {{load, LoadExamples},   {info, InfoExamples},
+                                                              {ports, PortsExamples}, {erase, EraseExamples},
+                                                              {patch, PatchExamples}, {address, AddressExamples}};
+        for (const auto& [command, text] : examples) command->footer(text);
+        // After the subcommands, which would otherwise each repeat it.
+        app.footer(Footer);
         // Set last, so that the subcommands keep refusing what they do not know; at the
         // top the stray word is then named in the message.
         app.allow_extras(true);
@@ -185,6 +232,38 @@ struct Grammar {
         return CommandKind::Address;
     }
 };
+
+// The number of single-letter edits that turn `a` into `b`.
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// "unknown subcommand 'lod'; did you mean 'load'?" when one is near enough to be a slip.
+std::string UnknownSubcommand(const CLI::App& app, const std::string& word) {
+    std::string message = "unknown subcommand '" + word + "'";
+    std::string closest;
+    std::size_t best = 3;   // more edits than two: no guess
+    for (const CLI::App* sub : app.get_subcommands({})) {
+        const std::string& name = sub->get_name();
+        const std::size_t distance = name.starts_with(word) ? 1 : EditDistance(word, name);
+        if (distance < best) {
+            best = distance;
+            closest = name;
+        }
+    }
+    return closest.empty() ? message : message + "; did you mean '" + closest + "'?";
+}
 
 void CheckCombinations(const Invocation& inv) {
     if (inv.link.ports.size() > 1 && !inv.link.trace.empty())
@@ -212,7 +291,7 @@ std::optional<Invocation> ParseCommandLine(int argc, const char* const* argv, st
             const std::vector<std::string> extra = grammar.app.remaining();
             if (!extra.empty() && extra.front().starts_with("-"))
                 throw UsageError("unknown option '" + extra.front() + "'");
-            if (!extra.empty()) throw UsageError("unknown subcommand '" + extra.front() + "'");
+            if (!extra.empty()) throw UsageError(UnknownSubcommand(grammar.app, extra.front()));
             throw UsageError("a subcommand is required");
         }
     } catch (const CLI::CallForVersion&) {

@@ -15,7 +15,8 @@ public:
 };
 
 inline constexpr const char* UsageLine =
-    "Usage: kxboot-cli {load|info|ports|erase-and-load|patch-and-load|address} [OPTIONS] (kxboot-cli --help)";
+    "Usage: kxboot-cli COMMAND [OPTIONS], COMMAND one of load, info, ports,\n"
+    "       erase-and-load, patch-and-load, address (kxboot-cli --help)";
 
 // The parsed invocation; nullopt when help was asked for (and written to `out`).
 // Throws UsageError.

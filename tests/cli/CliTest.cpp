@@ -405,6 +405,7 @@ INSTANTIATE_TEST_SUITE_P(
     Mistakes, CliUsageTest,
     ::testing::Values(Usage{"NoCommand", {}, "a subcommand is required"},
                       Usage{"UnknownCommand", {"flash", "x.rom"}, "unknown subcommand 'flash'"},
+                      Usage{"MistypedCommand", {"lod", "x.rom"}, "unknown subcommand 'lod'; did you mean 'load'?"},
                       Usage{"UnknownTopOption", {"--flash"}, "unknown option '--flash'"},
                       Usage{"NoImage", {"load"}},
                       Usage{"TraceOfSeveralPorts", {"load", "x.rom", "--port", "a", "--port", "b", "--trace", "t"}, "--trace"},
@@ -425,14 +426,35 @@ INSTANTIATE_TEST_SUITE_P(
                       Usage{"UnknownOption", {"info", "x.rom", "--port", "/dev/null"}}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(CliTest, HelpDocumentsEveryCommandAndTheExitStatus) {
+// Each line of `text` that is wider than 80 characters (UTF-8 counted by characters).
+std::vector<std::string> WideLines(const std::string& text) {
+    std::vector<std::string> wide;
+    for (const std::string& line : Lines(text)) {
+        const auto characters = std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; });
+        if (characters > 80) wide.push_back(line);
+    }
+    return wide;
+}
+
+TEST_F(CliTest, HelpDocumentsEveryCommandAndTheExitStatusOnceIn80ColumnsOfWords) {
     const RunResult r = RunCli({"--help"});
     EXPECT_EQ(r.status, 0);
     for (const char* text : {"load", "info", "ports", "erase-and-load", "patch-and-load", "address", "--port",
                              "--baud", "--line-mode", "--settings", "--trace", "--wake-timeout", "--clock",
                              "--expect-id", "--expect-revision", "--yes", "--report", "--repeat", "--json",
-                             "--version", "Exit status"})
+                             "--version", "Exit status", "(default 19200)"})
         EXPECT_NE(r.out.find(text), std::string::npos) << text;
+    EXPECT_EQ(WideLines(r.out), std::vector<std::string>{});
+    EXPECT_EQ(r.out.find(" in ["), std::string::npos) << "the parser's notation of a range";
+    EXPECT_EQ(r.out.find(":UINT"), std::string::npos) << "the parser's notation of a type";
+
+    for (const char* command : {"load", "info", "ports", "erase-and-load", "patch-and-load", "address"}) {
+        const RunResult sub = RunCli({command, "--help"});
+        EXPECT_EQ(sub.status, 0) << command;
+        EXPECT_NE(sub.out.find(std::string("Examples:\n  kxboot-cli ") + command), std::string::npos) << command;
+        EXPECT_EQ(sub.out.find("Exit status"), std::string::npos) << command << " repeats the general part";
+        EXPECT_EQ(WideLines(sub.out), std::vector<std::string>{}) << command;
+    }
 }
 
 TEST_F(CliTest, VersionIsAnsweredOnStdout) {
