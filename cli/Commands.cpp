@@ -26,10 +26,10 @@ std::string PortDescriptionJson(const std::string& name, bool free) {
     const platform::PortDescription d = platform::DescribePort(name);
     JsonObject port;
     port.Add("name", name);
-    if (d.stableName.empty()) port.AddNull("by_id"); else port.Add("by_id", d.stableName);
-    port.Add("free", free).Add("description", d.Text());
-    port.Add("vendor_id", d.vendorId).Add("product_id", d.productId).Add("manufacturer", d.manufacturer);
-    port.Add("product", d.product).Add("serial_number", d.serialNumber);
+    port.AddTextOrNull("by_id", d.stableName).Add("free", free).AddTextOrNull("description", d.Text());
+    port.AddTextOrNull("vendor_id", d.vendorId).AddTextOrNull("product_id", d.productId);
+    port.AddTextOrNull("manufacturer", d.manufacturer).AddTextOrNull("product", d.product);
+    port.AddTextOrNull("serial_number", d.serialNumber);
     return port.Text();
 }
 

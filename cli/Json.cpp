@@ -74,6 +74,10 @@ JsonObject& JsonObject::AddNull(const std::string& key) {
     return *this;
 }
 
+JsonObject& JsonObject::AddTextOrNull(const std::string& key, const std::string& value) {
+    return value.empty() ? AddNull(key) : Add(key, value);
+}
+
 JsonObject& JsonObject::AddRaw(const std::string& key, const std::string& json) {
     Key(key).text_ += json;
     return *this;

@@ -23,6 +23,8 @@ public:
     JsonObject& Add(const std::string& key, std::int64_t value);
     JsonObject& AddNumber(const std::string& key, double value, int decimals);
     JsonObject& AddNull(const std::string& key);
+    // `value`, or null when it is empty: what is not known is null, never "".
+    JsonObject& AddTextOrNull(const std::string& key, const std::string& value);
     JsonObject& AddRaw(const std::string& key, const std::string& json);
     std::string Text() const { return text_ + "}"; }
 

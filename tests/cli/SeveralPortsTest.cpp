@@ -266,6 +266,12 @@ TEST_F(SeveralPortsTest, PortsNamesEachPortByItsStableLinkAndSaysWhichIsBusy) {
     const std::string expectSecond = "{\"name\":\"" + second + "\",\"by_id\":null,\"free\":false,";
     EXPECT_NE(r.out.find(expectFirst), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(expectSecond), std::string::npos) << r.out;
+    // A pty has no adapter: each field it lacks is null, never an empty text.
+    EXPECT_NE(r.out.find("\"vendor_id\":null,\"product_id\":null,\"manufacturer\":null,\"product\":null,"
+                         "\"serial_number\":null}"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("\"\""), std::string::npos) << r.out;
     EXPECT_EQ(r.out.front(), '[');
     EXPECT_EQ(r.out.substr(r.out.size() - 2), "]\n");
 
