@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
     if (!inv) return ExitDone;
 
     InstallCancelSignals();
+    IgnoreClosedPipes();
     ConsoleUi ui({stdout, stderr, stdin}, kx::platform::SystemClock(), StderrIsTerminal());
     try {
         const int status = ExitCode(Dispatch(*inv, ui));

@@ -24,6 +24,13 @@ void InstallCancelHandler(void (*handler)(int)) {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+void IgnoreClosedPipes() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
+}
+
 bool WaitForInput(std::FILE* in) {
     // The signals stay blocked between the look at the flag and the wait; ppoll lets them
     // in only while it waits, so one that came in between ends the wait at once.

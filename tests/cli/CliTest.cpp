@@ -122,6 +122,22 @@ TEST_F(CliTest, LoadsTheImageAndReportsStagesAndPagesOnStderr) {
     EXPECT_EQ(ReadAll(dir.File("image.rom")), std::string(image.begin(), image.end()));
 }
 
+TEST_F(CliTest, AReaderThatGoesAwayNeverStopsTheLoadNorItsReport) {
+    StartSim();
+    const Bytes image = Image(6 * Page);
+    const std::string report = dir.File("loads.jsonl");
+    // `head` takes one byte of the progress and goes; every later write meets a closed pipe.
+    const std::string command = std::string("'") + KXBOOT_CLI + "' load '" + File(image) + "' --port '" + tty +
+                                "' --report '" + report + "' 2>&1 | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}";
+    const RunResult r = kx::test::Run({"/bin/bash", "-c", command}, Seconds(40));
+    EXPECT_EQ(r.status, 0) << r.err;
+    StopSim();
+    ExpectFlashed(image, 5);
+    const auto records = Lines(ReadAll(report));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_NE(records[0].find("\"outcome\":\"loaded\""), std::string::npos) << records[0];
+}
+
 TEST_F(CliTest, ADeviceThatWakesLateIsStillLoaded) {
     StartSim({"--ignore-identify", "12"});
     const RunResult r = Load(File(Image(2 * Page)));
