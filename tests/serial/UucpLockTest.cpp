@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 
+#include "tests/app/Forked.h"
 #include "tests/app/TempDir.h"
 
 namespace kx::platform::posix {
@@ -142,6 +143,15 @@ TEST_F(UucpLockTest, ALiveOwnerInAnyFolderHoldsThePort) {
     EXPECT_FALSE(fs::exists(LockFile("/dev/ttyS3")));
     // A lock left by someone else is never removed by us.
     EXPECT_TRUE(fs::exists(other.File("LCK..ttyS3")));
+
+    // An ordinary user may not signal another user's process: the probe's "not permitted"
+    // still means alive.
+    const auto account = test::OrdinaryAccount();
+    if (!account) GTEST_SKIP() << "no ordinary account to probe as";
+    const test::ChildEnd end = test::RunForked(
+        [&both] { return UucpLock::Held("/dev/ttyS3", both) ? "" : "init's lock was taken for stale"; }, account);
+    EXPECT_TRUE(end.Clean());
+    EXPECT_EQ(end.report, "");
 }
 
 TEST_F(UucpLockTest, NoWritableFolderMeansGoingOnWithoutTheLock) {
