@@ -245,6 +245,35 @@ TEST_F(SeveralPortsTest, AStationLoadsThreeBoardsOnceEachThoughOneLingersInItsBo
     EXPECT_NE(cli.Err().find("loaded 3, refused 0, failed 0"), std::string::npos) << cli.Err();
 }
 
+TEST_F(SeveralPortsTest, AllLoadsExactlyTheFreePortsAndLeavesALockedOneAlone) {
+    const auto ports = StartSim("tty", 3);
+    std::vector<std::string> real;
+    for (const auto& port : ports) real.push_back(fs::canonical(port.tty).string());
+    const std::string locks = dir.File("locks");
+    fs::create_directories(locks);
+    const std::vector<std::string> env{"/usr/bin/env", "KXBOOT_PORTS=" + real[0] + ":" + real[1] + ":" + real[2],
+                                       "KXBOOT_LOCK_DIR=" + locks, KXBOOT_CLI};
+    // The second is held by a live process (this one) under the lock convention, and so is
+    // every port of this machine's own that would otherwise be a candidate too.
+    std::vector<std::string> list = env;
+    list.push_back("ports");
+    for (const auto& line : Lines(kx::test::Run(list, Seconds(10)).out)) {
+        const std::string name = line.substr(0, line.find("  "));
+        if (name != real[0] && name != real[2])
+            WriteAll(locks + "/" + LockFileName(name), std::to_string(::getpid()) + "\n");
+    }
+    std::vector<std::string> load = env;
+    load.insert(load.end(), {"load", ImageFile(Image(3 * Page)), "--port", "all", "--report", report});
+    const RunResult r = kx::test::Run(load, Seconds(60));
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto summary = Lines(r.out);
+    ASSERT_EQ(summary.size(), 2u) << r.out;
+    EXPECT_TRUE(summary[0].starts_with(real[0] + ": loaded, ")) << summary[0];
+    EXPECT_TRUE(summary[1].starts_with(real[2] + ": loaded, ")) << summary[1];
+    EXPECT_EQ(ports[1].Count("1"), 0u) << "a request went to the locked port";
+    EXPECT_EQ(Report().size(), 2u);
+}
+
 TEST_F(SeveralPortsTest, PortsNamesEachPortByItsStableLinkAndSaysWhichIsBusy) {
     const auto ports = StartSim("tty", 2);
     const std::string first = fs::canonical(ports[0].tty).string(), second = fs::canonical(ports[1].tty).string();
