@@ -220,6 +220,8 @@ TEST_F(SeveralPortsTest, AStationLoadsThreeBoardsOnceEachThoughOneLingersInItsBo
     // fourth board once its polls go unanswered.
     ASSERT_TRUE(FileShows(port.log, "board=3 addr=249 hdr=1 fn=6", std::chrono::seconds(60)));
     ASSERT_TRUE(FileShows(port.log, "answer=absent", std::chrono::seconds(60)));
+    // Each board's record is in the file as soon as its load ends, not at the station's end.
+    EXPECT_EQ(Report().size(), 3u) << ReadAll(report);
     cli.Signal(SIGINT);
     EXPECT_EQ(cli.Wait(Seconds(20)), 0) << cli.Err();
 
