@@ -1,10 +1,13 @@
 // The load report's parts: the image's digest, the time stamp, one record as JSON.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <string>
 
 #include "cli/LoadReport.h"
 #include "cli/Sha256.h"
+#include "link/LoadOutcome.h"
 
 namespace kx::test {
 namespace {
@@ -46,13 +49,53 @@ TEST(LoadReport, ARecordIsOneLineOfJsonWithEveryFieldInOrder) {
     r.image = "C:\\firmware \"v2\".rom";
     r.sha256 = "ab";
     r.outcome = "failed";
+    r.reason = "exchange-failed";
     r.message = "RS232. Ошибка обмена.(0)";
     r.pages = 3;
     r.seconds = 1.5;
     EXPECT_EQ(cli::RecordLine(r),
               R"j({"time":"1970-01-01T00:00:00.000Z","port":"/dev/ttyUSB0","image":"C:\\firmware \"v2\".rom",)j"
-              R"j("sha256":"ab","outcome":"failed","message":"RS232. Ошибка обмена.(0)","identity":"","head":"",)j"
-              R"j("pages":3,"seconds":1.500})j");
+              R"j("sha256":"ab","outcome":"failed","reason":"exchange-failed","message":"RS232. Ошибка обмена.(0)",)j"
+              R"j("identity":"","head":"","pages":3,"seconds":1.500,"version":")j" KXBOOT_VERSION R"j("})j");
+}
+
+// Every reason has its own name, and the name of its kind is what `outcome` records: no
+// refusal can be written down as a failure, whatever its text.
+TEST(LoadReport, EveryReasonHasItsOwnCodeAndTheKindItBelongsTo) {
+    using link::LoadKind;
+    using link::LoadReason;
+    const std::pair<LoadReason, LoadKind> reasons[] = {
+        {LoadReason::Loaded, LoadKind::Loaded},
+        {LoadReason::WrongController, LoadKind::Refused},
+        {LoadReason::TypeMismatch, LoadKind::Refused},
+        {LoadReason::VersionMismatch, LoadKind::Refused},
+        {LoadReason::TooLong, LoadKind::Refused},
+        {LoadReason::NoFileName, LoadKind::Failed},
+        {LoadReason::FileMissing, LoadKind::Failed},
+        {LoadReason::RateRefused, LoadKind::Failed},
+        {LoadReason::NoPort, LoadKind::Failed},
+        {LoadReason::EraseFailed, LoadKind::Failed},
+        {LoadReason::ExchangeFailed, LoadKind::Failed},
+        {LoadReason::OutOfRange, LoadKind::Failed},
+        {LoadReason::PortLost, LoadKind::Failed},
+        {LoadReason::FinishFailed, LoadKind::Failed},
+        {LoadReason::UnexpectedError, LoadKind::Failed},
+        {LoadReason::Cancelled, LoadKind::Cancelled},
+    };
+    std::set<std::string> codes;
+    for (const auto& [reason, kind] : reasons) {
+        const std::string code = link::ReasonName(reason);
+        EXPECT_TRUE(codes.insert(code).second) << code << " names two reasons";
+        EXPECT_EQ(link::KindOf(reason), kind) << code;
+        EXPECT_TRUE(std::all_of(code.begin(), code.end(), [](char c) { return (c >= 'a' && c <= 'z') || c == '-'; }))
+            << code;
+        link::LoadOutcome outcome;
+        outcome.reason = reason;
+        outcome.pages = 2;
+        EXPECT_EQ(link::OutcomeLine(outcome),
+                  std::string("outcome=") + link::KindName(kind) + " reason=" + code + " pages=2");
+    }
+    EXPECT_EQ(link::OutcomeLine(std::nullopt), "outcome=none");
 }
 
 }  // namespace
