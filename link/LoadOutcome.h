@@ -13,7 +13,7 @@ namespace kx::link {
 enum class LoadKind { Loaded, Refused, Failed, Cancelled };
 
 // Why a load ended; each reason belongs to exactly one kind. The names are stable: they go
-// into reports that scripts read.
+// into reports that scripts read. Loaded stays first and Cancelled last.
 enum class LoadReason {
     Loaded,
     // refused: the device or the image says no

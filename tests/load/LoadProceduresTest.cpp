@@ -311,19 +311,6 @@ TEST_F(Load, ShorterThanAPageOnlyFinishes) {
     EXPECT_EQ(ui.Infos(), Texts{Done});
 }
 
-TEST_F(Load, ACancelWhileWakingEndsSilently) {
-    device.silentOn = [](const BootRequest&) { return true; };
-    ui.onProcessMessages = [&](long calls) {
-        if (calls == 2000 && ui.progress != nullptr) ui.progress->cancelled = true;
-    };
-    link.EraseAndLoad(Image(1024), false, 7372800, 0);
-    EXPECT_GT(device.Count(fnIdentify), 3u);  // asked again and again, never given up
-    EXPECT_EQ(device.Count(fnIdentify), device.requests.size());
-    EXPECT_TRUE(ui.Errors().empty());
-    EXPECT_TRUE(ui.Infos().empty());
-    EXPECT_EQ(ui.events.back(), "progress:destroy");
-    ExpectLinkSetBack();
-}
 
 
 TEST_F(Load, CaptionsFollowTheStagesAndTheLineMode) {
