@@ -17,7 +17,7 @@ class SessionImage final : public link::LoadImage {
 public:
     explicit SessionImage(FirmwareImage image) : image_(std::move(image)) {}
 
-    std::optional<std::string> Refusal(const link::Identity& identity) const override {
+    std::optional<link::ImageRefusal> Refusal(const link::Identity& identity) const override {
         return image_.Refusal(static_cast<std::uint8_t>(identity.word & 0xFF));
     }
     std::uint64_t Size() const override { return image_.Size(); }
@@ -36,7 +36,8 @@ static_assert(FirmwareImage::PageSize == 3072, "the boot loader at 249 programs 
 
 using ImageReader = std::function<std::unique_ptr<link::LoadImage>(const std::string&)>;
 
-void Run(link::TKX_RS& link, const std::string& imageFileName, HeadBytes& headBytes, ImageReader readImage) {
+link::LoadOutcome Run(link::TKX_RS& link, const std::string& imageFileName, HeadBytes& headBytes,
+                      ImageReader readImage) {
     link::LoadRequest request{
         .fileName = imageFileName,
         .identity = {true, link::SessionIdentityWord, link::SessionRevision},
@@ -46,19 +47,20 @@ void Run(link::TKX_RS& link, const std::string& imageFileName, HeadBytes& headBy
             if (identity.head) headBytes = *identity.head;
         },
     };
-    link::RunLoad(link, link::BootLoader249, request);
+    return link::RunLoad(link, link::BootLoader249, request);
 }
 
 }  // namespace
 
-void RunBootSession(link::TKX_RS& link, const std::string& imageFileName, HeadBytes& headBytes) {
-    Run(link, imageFileName, headBytes,
+link::LoadOutcome RunBootSession(link::TKX_RS& link, const std::string& imageFileName, HeadBytes& headBytes) {
+    return Run(link, imageFileName, headBytes,
         [](const std::string& file) { return std::make_unique<SessionImage>(FirmwareImage::Load(file)); });
 }
 
-void RunBootSession(link::TKX_RS& link, const std::string& imageFileName, const FirmwareImage& image,
-                    HeadBytes& headBytes) {
-    Run(link, imageFileName, headBytes, [&image](const std::string&) { return std::make_unique<SessionImage>(image); });
+link::LoadOutcome RunBootSession(link::TKX_RS& link, const std::string& imageFileName,
+                                 const FirmwareImage& image, HeadBytes& headBytes) {
+    return Run(link, imageFileName, headBytes,
+               [&image](const std::string&) { return std::make_unique<SessionImage>(image); });
 }
 
 }  // namespace kx::app

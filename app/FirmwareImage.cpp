@@ -51,10 +51,13 @@ FirmwareImage FirmwareImage::FromBytes(std::vector<std::uint8_t> bytes) {
     return image;
 }
 
-std::optional<std::string> FirmwareImage::Refusal(std::uint8_t identityLowByte) const {
-    if (HasTrailer() && trailer_[0] != identityLowByte) return texts::TypeMismatch;
-    if (HasTrailer() && trailer_[1] != TrailerMarker) return texts::VersionMismatch;
-    if (size_ > MaxSize) return texts::TooLong;
+std::optional<link::ImageRefusal> FirmwareImage::Refusal(std::uint8_t identityLowByte) const {
+    using link::LoadReason;
+    if (HasTrailer() && trailer_[0] != identityLowByte)
+        return link::ImageRefusal{LoadReason::TypeMismatch, texts::TypeMismatch};
+    if (HasTrailer() && trailer_[1] != TrailerMarker)
+        return link::ImageRefusal{LoadReason::VersionMismatch, texts::VersionMismatch};
+    if (size_ > MaxSize) return link::ImageRefusal{LoadReason::TooLong, texts::TooLong};
     return std::nullopt;
 }
 

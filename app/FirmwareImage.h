@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "link/LoadOutcome.h"
 
 namespace kx::app {
 
@@ -27,9 +28,9 @@ public:
     // T0, T1, T2; only meaningful when HasTrailer().
     std::array<std::uint8_t, 3> Trailer() const { return trailer_; }
 
-    // The refusal message for a device whose identity word has this low byte, tested in
-    // order (type, version, size); nullopt when the image is accepted.
-    std::optional<std::string> Refusal(std::uint8_t identityLowByte) const;
+    // Why the image refuses a device whose identity word has this low byte, with the text
+    // to show, tested in order (type, version, size); nullopt when the image is accepted.
+    std::optional<link::ImageRefusal> Refusal(std::uint8_t identityLowByte) const;
 
     // Overwrites bytes 0..5 of the in-memory copy (a shorter image grows to six bytes).
     void OverwriteHead(const std::array<std::uint8_t, 6>& head);

@@ -109,7 +109,8 @@ void MainPresenter::bLoadClick() {
     if (!link_ || sessionRunning_) return;
     {
         BusyScope busy(sessionRunning_, view_);
-        Guarded([this] { RunBootSession(*link_, imageFileName_, headBytes_); });
+        lastOutcome_.reset();
+        Guarded([this] { lastOutcome_ = RunBootSession(*link_, imageFileName_, headBytes_); });
     }
     if (endRequested_) view_.Close();
 }

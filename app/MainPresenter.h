@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/BootSession.h"
@@ -72,6 +73,8 @@ public:
     bool SessionRunning() const { return sessionRunning_; }
     const std::string& ImageFileName() const { return imageFileName_; }
     const HeadBytes& Head() const { return headBytes_; }
+    // How the last press of Load ended; none before the first, or when it left by an error.
+    const std::optional<link::LoadOutcome>& LastOutcome() const { return lastOutcome_; }
     link::TKX_RS* Link() const { return link_.get(); }
     const std::string& InitialDir() const { return initialDir_; }
 
@@ -89,6 +92,7 @@ private:
     std::unique_ptr<link::TKX_RS> link_;
     std::string imageFileName_;
     HeadBytes headBytes_{};
+    std::optional<link::LoadOutcome> lastOutcome_;
     std::string initialDir_;
     bool sessionRunning_ = false;
     bool endRequested_ = false;

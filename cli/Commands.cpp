@@ -41,7 +41,8 @@ void PrintPortLine(const std::string& name, bool free, std::FILE* out) {
     std::fprintf(out, "%s\n", line.c_str());
 }
 
-void PrintInfoJson(const app::FirmwareImage& image, const std::optional<std::string>& refusal, std::FILE* out) {
+void PrintInfoJson(const app::FirmwareImage& image, const std::optional<link::ImageRefusal>& refusal,
+                   std::FILE* out) {
     JsonObject info;
     info.Add("size", static_cast<std::int64_t>(image.Size()));
     info.Add("pages", static_cast<std::int64_t>(image.PageCount()));
@@ -54,7 +55,7 @@ void PrintInfoJson(const app::FirmwareImage& image, const std::optional<std::str
     }
     char identity[8];
     std::snprintf(identity, sizeof identity, "%04X", link::SessionIdentityWord);
-    info.Add("identity", identity).Add("accepted", !refusal.has_value()).Add("message", refusal.value_or(""));
+    info.Add("identity", identity).Add("accepted", !refusal.has_value()).Add("message", refusal ? refusal->text : "");
     std::fprintf(out, "%s\n", info.Text().c_str());
 }
 
@@ -84,14 +85,15 @@ Outcome RunInfo(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
     std::optional<app::FirmwareImage> image = LoadImage(inv.image);
     if (!image) {
         ui.ShowError(texts::FileNotFound);
-        return ui.Result();
+        return Outcome::Failed;
     }
     const auto refusal = image->Refusal(static_cast<std::uint8_t>(link::SessionIdentityWord & 0xFF));
     if (inv.json) {
         PrintInfoJson(*image, refusal, out);
         std::fflush(out);
-        if (refusal) ui.ShowError(*refusal);
-        return refusal ? ui.Result() : Outcome::Done;
+        if (!refusal) return Outcome::Done;
+        ui.ShowError(refusal->text);
+        return Outcome::Failed;
     }
     std::fprintf(out, "size:    %llu bytes\n", static_cast<unsigned long long>(image->Size()));
     std::fprintf(out, "pages:   %zu of %zu bytes\n", image->PageCount(), app::FirmwareImage::PageSize);
@@ -106,8 +108,8 @@ Outcome RunInfo(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
     std::fprintf(out, "identity 0x%04X: %s\n", link::SessionIdentityWord, refusal ? "refused" : "accepted");
     std::fflush(out);
     if (refusal) {
-        ui.ShowError(*refusal);
-        return ui.Result();
+        ui.ShowError(refusal->text);
+        return Outcome::Failed;
     }
     return Outcome::Done;
 }
@@ -129,30 +131,30 @@ Outcome RunPorts(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
     std::fflush(out);
     if (free == 0) {
         ui.ShowError(texts::NoFreePort);
-        return ui.Result();
+        return Outcome::Failed;
     }
     return Outcome::Done;
 }
 
 Outcome RunEraseAndLoad(const Invocation& inv, ConsoleUi& ui) {
     const auto opened = OpenLinkFor(inv, ui);
-    if (!opened) return ui.Result();
-    opened->Link().EraseAndLoad(inv.image, inv.expectId.has_value(), inv.clockHz, inv.expectId.value_or(0));
-    return ui.Result();
+    if (!opened) return Outcome::Failed;
+    return OutcomeOf(
+        opened->Link().EraseAndLoad(inv.image, inv.expectId.has_value(), inv.clockHz, inv.expectId.value_or(0)));
 }
 
 Outcome RunPatchAndLoad(const Invocation& inv, ConsoleUi& ui) {
     const auto opened = OpenLinkFor(inv, ui);
-    if (!opened) return ui.Result();
+    if (!opened) return Outcome::Failed;
     const bool check = inv.expectId.has_value();
-    opened->Link().PatchAndLoad(inv.image, check, inv.expectId.value_or(0), inv.expectRevision.value_or(0));
-    return ui.Result();
+    return OutcomeOf(
+        opened->Link().PatchAndLoad(inv.image, check, inv.expectId.value_or(0), inv.expectRevision.value_or(0)));
 }
 
 Outcome RunAddress(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
     ui.SetAssumeYes(inv.yes);
     const auto opened = OpenLinkFor(inv, ui);
-    if (!opened) return ui.Result();
+    if (!opened) return Outcome::Failed;
     try {
         const int address = opened->Link().ReadAddress();
         if (address < 0) return Outcome::Cancelled;
@@ -161,7 +163,7 @@ Outcome RunAddress(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
         return Outcome::Done;
     } catch (const link::LinkError& e) {
         ui.ShowError(e.what());
-        return ui.Result();
+        return Outcome::Failed;
     }
 }
 

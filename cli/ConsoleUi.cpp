@@ -25,12 +25,10 @@ public:
     void ShowCancelButton() override { window_.ShowCancelButton(); }
     bool Cancelled() const override {
         const bool cancelled = window_.Cancelled();
-        if (cancelled) owner_.cancelSeen_ = true;
         if (window_.TimedOut()) owner_.timedOut_ = true;
         return cancelled;
     }
     void PagesDone(int done, int total, std::size_t bytesPerPage) override {
-        owner_.pagesSent_ = done;
         window_.PagesDone(done, total, bytesPerPage);
     }
     void EndLine() { window_.EndLine(); }
@@ -53,9 +51,8 @@ void ConsoleUi::Note(const std::string& text) {
 }
 
 void ConsoleUi::BeginLoad() {
-    errorShown_ = infoShown_ = declined_ = cancelSeen_ = timedOut_ = false;
+    errorShown_ = declined_ = timedOut_ = false;
     lastMessage_.clear();
-    pagesSent_ = 0;
 }
 
 void ConsoleUi::EndProgressLine() {
@@ -72,7 +69,6 @@ void ConsoleUi::ShowError(const std::string& message) {
 
 void ConsoleUi::ShowInfo(const std::string& message) {
     if (quiet_) return;
-    infoShown_ = true;
     lastMessage_ = message;
     EndProgressLine();
     output_.Result(message);
@@ -125,10 +121,13 @@ void ConsoleUi::ShowCancelReason() {
     std::fflush(streams_.err);
 }
 
-Outcome ConsoleUi::Result() const {
-    if (errorShown_) return Outcome::Failed;
-    if (infoShown_) return Outcome::Done;
-    if (CancelRequested() || declined_ || cancelSeen_) return Outcome::Cancelled;
+Outcome OutcomeOf(const link::LoadOutcome& load) {
+    switch (load.Kind()) {
+        case link::LoadKind::Loaded: return Outcome::Done;
+        case link::LoadKind::Cancelled: return Outcome::Cancelled;
+        case link::LoadKind::Refused:
+        case link::LoadKind::Failed: break;
+    }
     return Outcome::Failed;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The command line's user interface: boxes become lines (errors on stderr, the final
 // "done" message on stdout), the progress window is a ConsoleProgress on stderr, the
-// yes/no question is asked on the terminal. It remembers how the run ended.
+// yes/no question is asked on the terminal. It remembers what cancelled a run, for the
+// one line that says so; how a load ended is the load's own outcome.
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -9,12 +10,17 @@
 
 #include "cli/ConsoleOutput.h"
 #include "cli/ConsoleProgress.h"
+#include "link/LoadOutcome.h"
 #include "platform/Clock.h"
 #include "ui/UserInterface.h"
 
 namespace kx::cli {
 
+// How a command ended, as far as the exit status goes.
 enum class Outcome { Done, Failed, Cancelled };
+
+// A load's outcome as the exit status sees it: refused and failed alike are failures.
+Outcome OutcomeOf(const link::LoadOutcome& load);
 
 class ConsoleUi final : public ui::UserInterface {
 public:
@@ -44,20 +50,16 @@ public:
     std::optional<std::string> EnterPassword(const std::string&) override { return std::nullopt; }
     std::optional<std::string> ChooseFile(const std::string&, const std::string&) override { return std::nullopt; }
 
-    // Done after the information box, Failed after any error box (or when nothing was
-    // shown and nobody cancelled), Cancelled after a silent cancel.
-    Outcome Result() const;
     // One line on stderr saying what cancelled the run: a signal, the wake time-out or
     // a question answered no.
     void ShowCancelReason();
     bool ErrorShown() const { return errorShown_; }
     // The text of the last box shown ("" when none was).
     const std::string& LastMessage() const { return lastMessage_; }
-    // Pages sent by the last load procedure.
-    int PagesSent() const { return pagesSent_; }
     // A line of the program's own about the run (the port it opened, a running count).
     void Note(const std::string& text);
-    // Forgets how the previous load ended (a station loads one board after another).
+    // Forgets what the previous load showed and what cancelled it (a station loads one
+    // board after another).
     void BeginLoad();
 
 private:
@@ -73,12 +75,9 @@ private:
     bool quiet_ = false;
     std::optional<platform::Millis> wakeTimeout_;
     bool errorShown_ = false;
-    bool infoShown_ = false;
     bool declined_ = false;
-    bool cancelSeen_ = false;
     bool timedOut_ = false;
     std::string lastMessage_;
-    int pagesSent_ = 0;
     Progress* live_ = nullptr;
 };
 

@@ -37,7 +37,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, const std::string& port, ConsoleUi& ui) {
+std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, const std::string& port, ConsoleUi& ui,
+                                             link::LoadReason* failure) {
     auto opened = std::unique_ptr<OpenedLink>(new OpenedLink);
     {
         // The start-up scan's "no free port" box is left to the check below, which
@@ -63,11 +64,13 @@ std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, const s
                 ui.ShowError("kxboot-cli: cannot open the port " + tried + (why.empty() ? "" : ": " + why));
             ui.ShowError(texts::NoFreePort);
         }
+        if (failure != nullptr) *failure = link::LoadReason::NoPort;
         return nullptr;
     }
     link.SetBaudRate(options.baud);
     if (link.BaudRate != options.baud) {
         ui.ShowError(texts::RateRefused);
+        if (failure != nullptr) *failure = link::LoadReason::RateRefused;
         return nullptr;
     }
     if (!options.trace.empty()) {

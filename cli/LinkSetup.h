@@ -10,6 +10,7 @@
 #include "cli/Invocation.h"
 #include "cli/TraceWriter.h"
 #include "link/KX_RS232.h"
+#include "link/LoadOutcome.h"
 
 namespace kx::cli {
 
@@ -17,8 +18,9 @@ class OpenedLink {
 public:
     // The link on `port` (empty: the stored port, else the first free candidate) at the
     // asked rate; nullptr after an error message (the port, named, is missing or busy;
-    // the rate is refused).
-    static std::unique_ptr<OpenedLink> Open(const LinkOptions& options, const std::string& port, ConsoleUi& ui);
+    // the rate is refused), with `failure`, when given, set to which of the two it was.
+    static std::unique_ptr<OpenedLink> Open(const LinkOptions& options, const std::string& port, ConsoleUi& ui,
+                                            link::LoadReason* failure = nullptr);
 
     link::TKX_RS& Link() { return *link_; }
     // The name of the port that was opened.

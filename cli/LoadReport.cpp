@@ -50,8 +50,10 @@ std::string IsoUtc(std::chrono::system_clock::time_point time) {
 std::string RecordLine(const LoadRecord& r) {
     JsonObject line;
     line.Add("time", IsoUtc(r.time)).Add("port", r.port).Add("image", r.image).Add("sha256", r.sha256);
-    line.Add("outcome", r.outcome).Add("message", r.message).Add("identity", r.identity).Add("head", r.head);
+    line.Add("outcome", r.outcome).Add("reason", r.reason).Add("message", r.message);
+    line.Add("identity", r.identity).Add("head", r.head);
     line.Add("pages", static_cast<std::int64_t>(r.pages)).AddNumber("seconds", r.seconds, 3);
+    line.Add("version", KXBOOT_VERSION);
     return line.Text();
 }
 

@@ -16,6 +16,7 @@ struct LoadRecord {
     std::string image;
     std::string sha256;
     std::string outcome;     // loaded, refused, failed, cancelled
+    std::string reason;      // the outcome's reason code (wrong-controller, no-port, ...)
     std::string message;     // the system's text; "" when cancelled
     std::string identity;    // the identity answer's data bytes in hex, "" when not read
     std::string head;        // the six head bytes in hex, "" when not read
@@ -25,7 +26,8 @@ struct LoadRecord {
 
 // "2026-12-08T16:37:40.123Z"
 std::string IsoUtc(std::chrono::system_clock::time_point time);
-// The record as one line of JSON, without the newline.
+// The record as one line of JSON, without the newline; it ends with the version of the
+// program that wrote it.
 std::string RecordLine(const LoadRecord& record);
 
 class LoadReport {

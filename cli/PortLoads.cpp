@@ -11,7 +11,6 @@
 #include "link/LinkTexts.h"
 #include "app/BootSession.h"
 #include "app/FirmwareImage.h"
-#include "cli/BoardCapture.h"
 #include "cli/BoardDisplay.h"
 #include "cli/CancelSignals.h"
 #include "cli/Json.h"
@@ -51,24 +50,6 @@ struct Tally {
     }
 };
 
-// A refusal is the device or the image saying no; anything else that ends a load with a
-// message is a failure (the link, the port, the file).
-bool IsRefusal(const std::string& message) {
-    for (const char* text : {texts::WrongController, texts::TypeMismatch, texts::VersionMismatch,
-                             texts::TooLong})
-        if (message == text) return true;
-    return false;
-}
-
-const char* OutcomeName(Outcome outcome, const std::string& message) {
-    switch (outcome) {
-        case Outcome::Done: return "loaded";
-        case Outcome::Cancelled: return "cancelled";
-        case Outcome::Failed: break;
-    }
-    return IsRefusal(message) ? "refused" : "failed";
-}
-
 // One port: its link, its interface, its loads; used by one thread only.
 class PortStation {
 public:
@@ -84,8 +65,8 @@ public:
         try {
             if (!Open()) return;
             for (;;) {
-                const Outcome outcome = LoadOne();
-                if (!shared_.inv.repeat || outcome == Outcome::Cancelled || CancelRequested()) return;
+                const link::LoadKind kind = LoadOne();
+                if (!shared_.inv.repeat || kind == link::LoadKind::Cancelled || CancelRequested()) return;
                 ui_.Note(tally_.Count());
                 if (!app::WaitUntilBoardGone(opened_->Link(), [] { return CancelRequested(); })) return;
             }
@@ -99,51 +80,64 @@ public:
 private:
     bool Open() {
         ui_.SetWakeTimeout(shared_.inv.WakeTimeout());
-        opened_ = OpenedLink::Open(shared_.inv.link, port_, ui_);
+        link::LoadOutcome failure;
+        failure.reason = link::LoadReason::NoPort;
+        opened_ = OpenedLink::Open(shared_.inv.link, port_, ui_, &failure.reason);
         if (!opened_) {
-            Record(Outcome::Failed, ui_.LastMessage(), {}, 0);
+            failure.text = ui_.LastMessage();
+            Record(failure, 0);
             return false;
         }
         port_ = opened_->PortName();
         if (single_) ui_.Note(PortCaption + port_);
-        capture_ = std::make_unique<BoardCapture>(opened_->Trace());
-        opened_->Observe(*capture_);
         return true;
     }
 
-    Outcome LoadOne() {
+    link::LoadKind LoadOne() {
         ui_.BeginLoad();
-        capture_->Reset();
         platform::Clock& clock = platform::SystemClock();
         const platform::Millis start = clock.Now();
         app::HeadBytes head{};
+        link::LoadOutcome outcome;
         try {
-            app::RunBootSession(opened_->Link(), shared_.inv.image, shared_.image, head);
+            outcome = app::RunBootSession(opened_->Link(), shared_.inv.image, shared_.image, head);
         } catch (const std::exception& e) {
-            ui_.ShowError(e.what());
+            // What the session did not expect (the trace file full, say) ends this load only.
+            outcome = link::LoadOutcome();
+            outcome.reason = link::LoadReason::UnexpectedError;
+            outcome.text = e.what();
+            ui_.ShowError(outcome.text);
         }
-        const Outcome outcome = ui_.Result();
         const double seconds = std::chrono::duration<double>(clock.Now() - start).count();
-        const std::string identity = capture_->Identity();
         // A station cancelled while it waited for the next board loaded nothing.
-        if (!(shared_.inv.repeat && outcome == Outcome::Cancelled && identity.empty()))
-            Record(outcome, ui_.LastMessage(), identity, seconds, identity.empty() ? "" : HexText(head));
-        return outcome;
+        if (!(shared_.inv.repeat && outcome.Kind() == link::LoadKind::Cancelled && outcome.identity.empty()))
+            Record(outcome, seconds);
+        return outcome.Kind();
     }
 
-    void Record(Outcome outcome, const std::string& message, const std::string& identity, double seconds,
-                const std::string& head = {}) {
-        const std::string name = OutcomeName(outcome, message);
-        if (name == "loaded") ++tally_.loaded;
-        else if (name == "refused") ++tally_.refused;
-        else if (name == "failed") ++tally_.failed;
-        else ++tally_.cancelled;
-        tally_.lastOutcome = name;
-        tally_.lastMessage = outcome == Outcome::Cancelled ? std::string() : message;
+    void Record(const link::LoadOutcome& outcome, double seconds) {
+        const link::LoadKind kind = outcome.Kind();
+        switch (kind) {
+            case link::LoadKind::Loaded: ++tally_.loaded; break;
+            case link::LoadKind::Refused: ++tally_.refused; break;
+            case link::LoadKind::Failed: ++tally_.failed; break;
+            case link::LoadKind::Cancelled: ++tally_.cancelled; break;
+        }
+        tally_.lastOutcome = link::KindName(kind);
+        tally_.lastMessage = outcome.text;
         tally_.lastSeconds = seconds;
         if (shared_.report == nullptr) return;
-        shared_.report->Append({std::chrono::system_clock::now(), port_, shared_.inv.image, shared_.sha256, name,
-                                tally_.lastMessage, identity, head, ui_.PagesSent(), seconds});
+        shared_.report->Append({.time = std::chrono::system_clock::now(),
+                                .port = port_,
+                                .image = shared_.inv.image,
+                                .sha256 = shared_.sha256,
+                                .outcome = tally_.lastOutcome,
+                                .reason = link::ReasonName(outcome.reason),
+                                .message = outcome.text,
+                                .identity = HexText(outcome.identity),
+                                .head = outcome.head ? HexText(*outcome.head) : std::string(),
+                                .pages = outcome.pages,
+                                .seconds = seconds});
     }
 
     const Shared& shared_;
@@ -151,7 +145,6 @@ private:
     ConsoleUi& ui_;
     bool single_;
     std::unique_ptr<OpenedLink> opened_;
-    std::unique_ptr<BoardCapture> capture_;
     Tally tally_;
 };
 
@@ -223,7 +216,7 @@ Outcome RunSeveralPorts(const Shared& shared, const std::vector<std::string>& po
 Outcome RunLoads(const Invocation& inv, ConsoleUi& ui) {
     if (!link::ImageFileExists(inv.image)) {
         ui.ShowError(texts::FileNotFound);
-        return ui.Result();
+        return Outcome::Failed;
     }
     // Read and checked once for every port; the sessions each work on a copy.
     const app::FirmwareImage image = app::FirmwareImage::Load(inv.image);
@@ -233,7 +226,7 @@ Outcome RunLoads(const Invocation& inv, ConsoleUi& ui) {
     const std::vector<std::string> ports = PortsToLoad(inv);
     if (ports.empty()) {
         ui.ShowError(texts::NoFreePort);
-        return ui.Result();
+        return Outcome::Failed;
     }
     if (ports.size() == 1) return RunOnePort(shared, ports.front(), ui);
     return RunSeveralPorts(shared, ports);

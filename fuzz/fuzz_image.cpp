@@ -110,13 +110,16 @@ std::array<std::uint8_t, 3> LastThree(const FileShape& shape, const Bytes& conte
     return last;
 }
 
-std::optional<std::string> ExpectedRefusal(const FileShape& shape, std::array<std::uint8_t, 3> trailer,
-                                           std::uint8_t low) {
+std::optional<kx::link::ImageRefusal> ExpectedRefusal(const FileShape& shape, std::array<std::uint8_t, 3> trailer,
+                                                      std::uint8_t low) {
     namespace t = kx::texts;
+    using kx::link::ImageRefusal;
+    using kx::link::LoadReason;
     const bool hasTrailer = shape.size % FirmwareImage::PageSize == 3;
-    if (hasTrailer && trailer[0] != low) return std::string(t::TypeMismatch);
-    if (hasTrailer && trailer[1] != FirmwareImage::TrailerMarker) return std::string(t::VersionMismatch);
-    if (shape.size > FirmwareImage::MaxSize) return std::string(t::TooLong);
+    if (hasTrailer && trailer[0] != low) return ImageRefusal{LoadReason::TypeMismatch, t::TypeMismatch};
+    if (hasTrailer && trailer[1] != FirmwareImage::TrailerMarker)
+        return ImageRefusal{LoadReason::VersionMismatch, t::VersionMismatch};
+    if (shape.size > FirmwareImage::MaxSize) return ImageRefusal{LoadReason::TooLong, t::TooLong};
     return std::nullopt;
 }
 
@@ -166,7 +169,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto trailer = image.HasTrailer() ? LastThree(shape, content) : std::array<std::uint8_t, 3>{};
     if (image.HasTrailer()) Require(image.Trailer() == trailer, "trailer bytes differ from the file");
     const auto refusal = image.Refusal(low);
-    Require(refusal == ExpectedRefusal(shape, trailer, low), "verdict differs: " + refusal.value_or("accepted"));
+    Require(refusal == ExpectedRefusal(shape, trailer, low),
+            "verdict differs: " + (refusal ? refusal->text : std::string("accepted")));
 
     if (shape.size > FirmwareImage::MaxSize) {
         // Refused for its size: the body must not have been read.

@@ -102,7 +102,11 @@ void TKXBaseInterface::TransactOnce() { Abstract(); }
 void TKXBaseInterface::Command(std::uint8_t, std::uint8_t) {}
 int TKXBaseInterface::ReadAddress() { return 0; }
 
-void TKXBaseInterface::EraseAndLoad(const std::string&, bool, double, std::uint16_t) { Abstract(); }
-void TKXBaseInterface::PatchAndLoad(const std::string&, bool, std::uint16_t, std::uint8_t) { Abstract(); }
+LoadOutcome TKXBaseInterface::EraseAndLoad(const std::string&, bool, double, std::uint16_t) {
+    Abstract();
+}
+LoadOutcome TKXBaseInterface::PatchAndLoad(const std::string&, bool, std::uint16_t, std::uint8_t) {
+    Abstract();
+}
 
 }  // namespace kx::link

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/KX_BD.h"
+#include "link/LoadOutcome.h"
 #include "link/RangeError.h"
 
 namespace kx::link {
@@ -41,10 +42,11 @@ public:
     virtual void TransactOnce();
     virtual void Command(std::uint8_t addr, std::uint8_t func);
     virtual int ReadAddress();
-    virtual void EraseAndLoad(const std::string& fileName, bool checkIdentity, double clockHz,
-                              std::uint16_t expectedId);
-    virtual void PatchAndLoad(const std::string& fileName, bool checkIdentity,
-                              std::uint16_t expectedId, std::uint8_t expectedRevision);
+    // The two built-in loads; each returns how it ended (its box already shown).
+    virtual LoadOutcome EraseAndLoad(const std::string& fileName, bool checkIdentity, double clockHz,
+                                     std::uint16_t expectedId);
+    virtual LoadOutcome PatchAndLoad(const std::string& fileName, bool checkIdentity,
+                                     std::uint16_t expectedId, std::uint8_t expectedRevision);
 
 private:
     // Appends the four bytes of `u`, least significant first, each through PutByte.

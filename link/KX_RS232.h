@@ -47,10 +47,10 @@ public:
     void TransactOnce() override;
     void Command(std::uint8_t addr, std::uint8_t func) override;
     int ReadAddress() override;
-    void EraseAndLoad(const std::string& fileName, bool checkIdentity, double clockHz,
-                      std::uint16_t expectedId) override;
-    void PatchAndLoad(const std::string& fileName, bool checkIdentity, std::uint16_t expectedId,
-                      std::uint8_t expectedRevision) override;
+    LoadOutcome EraseAndLoad(const std::string& fileName, bool checkIdentity, double clockHz,
+                             std::uint16_t expectedId) override;
+    LoadOutcome PatchAndLoad(const std::string& fileName, bool checkIdentity, std::uint16_t expectedId,
+                             std::uint8_t expectedRevision) override;
 
     virtual void ReceiveFrame();
     virtual void TransmitFrame();

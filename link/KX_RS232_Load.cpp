@@ -35,7 +35,7 @@ class RawImage final : public LoadImage {
 public:
     explicit RawImage(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
-    std::optional<std::string> Refusal(const Identity&) const override { return std::nullopt; }
+    std::optional<ImageRefusal> Refusal(const Identity&) const override { return std::nullopt; }
     std::uint64_t Size() const override { return bytes_.size(); }
     void OverwriteHead(const HeadBytes& head) override {
         if (bytes_.size() < head.size()) bytes_.resize(head.size());
@@ -70,17 +70,17 @@ LoadRequest ProcedureRequest(const std::string& fileName, IdentityCheck check, s
 
 }  // namespace
 
-void TKX_RS::EraseAndLoad(const std::string& fileName, bool checkIdentity, double clockHz,
+LoadOutcome TKX_RS::EraseAndLoad(const std::string& fileName, bool checkIdentity, double clockHz,
                           std::uint16_t expectedId) {
     SetPortOpen(true);
     // A clock that gives no 32-bit rate leaves before the link's rate is touched.
     const std::uint32_t rate = BaudRateFromClock(clockHz);
-    RunLoad(*this, BootLoader240, ProcedureRequest(fileName, {checkIdentity, expectedId, std::nullopt}, rate));
+    return RunLoad(*this, BootLoader240, ProcedureRequest(fileName, {checkIdentity, expectedId, std::nullopt}, rate));
 }
 
-void TKX_RS::PatchAndLoad(const std::string& fileName, bool checkIdentity, std::uint16_t expectedId,
+LoadOutcome TKX_RS::PatchAndLoad(const std::string& fileName, bool checkIdentity, std::uint16_t expectedId,
                           std::uint8_t expectedRevision) {
-    RunLoad(*this, BootLoader241,
+    return RunLoad(*this, BootLoader241,
             ProcedureRequest(fileName, {checkIdentity, expectedId, expectedRevision}, PatchBaudRate));
 }
 

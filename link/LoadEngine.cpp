@@ -31,52 +31,81 @@ std::string WithFileName(std::string_view format, const std::string& fileName) {
     return text;
 }
 
-// One load inside its progress window, from the wake loop to the finish request.
+// One load inside its progress window, from the wake loop to the finish request. Each
+// step that ends the load shows its box (or none) and says why in the outcome.
 class LoadEngine {
 public:
     LoadEngine(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request,
                ui::ProgressWindow& window)
         : link_(link), profile_(profile), request_(request), window_(window), ui_(link.Ui()) {}
 
-    void Run(LoadImage& image);
+    LoadOutcome Run(LoadImage& image);
 
 private:
     bool Wake();
     const PageGeometry* Identify(Identity& identity);
-    std::optional<std::string> Refusal(const LoadImage& image, const Identity& identity,
-                                       const PageGeometry& geometry) const;
+    std::optional<ImageRefusal> Refusal(const LoadImage& image, const Identity& identity,
+                                        const PageGeometry& geometry) const;
     bool Prepare(LoadImage& image, const Identity& identity);
     bool SendPages(const LoadImage& image, const PageGeometry& geometry);
     void SendPage(std::span<const std::uint8_t> page, std::size_t p, const PageGeometry& geometry);
     void Finish();
     void SetTimeout(Millis timeout) { link_.AnswerTimeout = static_cast<std::uint16_t>(timeout.count()); }
+    // Ends the load with `reason` and its box (none for a cancel).
+    void End(LoadReason reason, const std::string& text);
+    void EndWithError(const std::exception& error, LoadReason stage);
 
     TKX_RS& link_;
     const BootLoaderProfile& profile_;
     const LoadRequest& request_;
     ui::ProgressWindow& window_;
     ui::UserInterface& ui_;
+    LoadOutcome outcome_;
 };
 
-void LoadEngine::Run(LoadImage& image) {
-    if (!Wake()) return;
+LoadOutcome LoadEngine::Run(LoadImage& image) {
+    if (!Wake()) {
+        End(LoadReason::Cancelled, {});
+        return outcome_;
+    }
     window_.SetLabel(texts::Identifying);
     Identity identity;
     const PageGeometry* geometry = Identify(identity);
     if (geometry == nullptr) {
-        ui_.ShowError(texts::WrongController);
-        return;
+        End(LoadReason::WrongController, texts::WrongController);
+        return outcome_;
     }
     if (const auto refusal = Refusal(image, identity, *geometry)) {
-        ui_.ShowError(*refusal);
-        return;
+        End(refusal->reason, refusal->text);
+        return outcome_;
     }
     if (profile_.clearingCaption != nullptr) window_.SetLabel(profile_.clearingCaption);
-    if (!Prepare(image, identity)) return;
+    if (!Prepare(image, identity)) return outcome_;
     window_.SetLabel(texts::Loading);
     window_.SetGaugeVisible(true);
-    if (!SendPages(image, *geometry)) return;
-    Finish();
+    if (SendPages(image, *geometry)) Finish();
+    return outcome_;
+}
+
+void LoadEngine::End(LoadReason reason, const std::string& text) {
+    outcome_.reason = reason;
+    outcome_.text = text;
+    if (reason == LoadReason::Cancelled) return;
+    if (reason == LoadReason::Loaded)
+        ui_.ShowInfo(text);
+    else
+        ui_.ShowError(text);
+}
+
+// A request that failed: its own message, and why as far as the engine can tell (a port
+// that has gone away under the load, a page address out of range, else the stage).
+void LoadEngine::EndWithError(const std::exception& error, LoadReason stage) {
+    LoadReason reason = stage;
+    if (dynamic_cast<const RangeError*>(&error) != nullptr)
+        reason = LoadReason::OutOfRange;
+    else if (!link_.PortOpen())
+        reason = LoadReason::PortLost;
+    End(reason, error.what());
 }
 
 // Asks until the boot loader answers; false when the user cancelled first.
@@ -98,8 +127,13 @@ bool LoadEngine::Wake() {
 // hold the identity is refused: its missing bytes would be whatever an earlier frame left.
 const PageGeometry* LoadEngine::Identify(Identity& identity) {
     const std::int32_t dataBytes = std::int32_t{link_.RxBuf[0]} - 1 - link_.RxPos;
+    if (dataBytes > 0) {
+        const auto first = link_.RxBuf.begin() + link_.RxPos;
+        outcome_.identity.assign(first, first + dataBytes);
+    }
     if (dataBytes < static_cast<std::int32_t>(profile_.identityBytes)) return nullptr;
     identity = profile_.readIdentity(link_);
+    outcome_.head = identity.head;
     if (request_.onIdentity) request_.onIdentity(identity);
     const IdentityCheck& check = request_.identity;
     if (check.check && (identity.word != check.expectedWord ||
@@ -110,9 +144,9 @@ const PageGeometry* LoadEngine::Identify(Identity& identity) {
     return nullptr;
 }
 
-std::optional<std::string> LoadEngine::Refusal(const LoadImage& image, const Identity& identity,
-                                               const PageGeometry& geometry) const {
-    if (image.Size() > geometry.maxImageSize) return std::string(profile_.refusedImageText);
+std::optional<ImageRefusal> LoadEngine::Refusal(const LoadImage& image, const Identity& identity,
+                                                const PageGeometry& geometry) const {
+    if (image.Size() > geometry.maxImageSize) return ImageRefusal{LoadReason::TooLong, profile_.refusedImageText};
     return image.Refusal(identity);
 }
 
@@ -124,7 +158,7 @@ bool LoadEngine::Prepare(LoadImage& image, const Identity& identity) {
         try {
             link_.Command(profile_.address, fnErase);
         } catch (const std::exception& e) {
-            ui_.ShowError(e.what());
+            EndWithError(e, LoadReason::EraseFailed);
             return false;
         }
     }
@@ -138,18 +172,20 @@ bool LoadEngine::SendPages(const LoadImage& image, const PageGeometry& geometry)
     const std::size_t last = image.LastPageToSend(geometry);
     const bool skips = profile_.skippedPage != 0 && profile_.skippedPage <= last;
     const int toSend = static_cast<int>(last) - (skips ? 1 : 0);
-    int sent = 0;
     for (std::size_t p = 1; p <= last; ++p) {
-        if (window_.Cancelled()) return false;
+        if (window_.Cancelled()) {
+            End(LoadReason::Cancelled, {});
+            return false;
+        }
         if (p == profile_.skippedPage) continue;
         try {
             SendPage(image.Page(p, geometry), p, geometry);
         } catch (const std::exception& e) {
-            ui_.ShowError(e.what());
+            EndWithError(e, LoadReason::ExchangeFailed);
             return false;
         }
         window_.SetProgress(GaugePercent(p, total));
-        window_.PagesDone(++sent, toSend, geometry.pageSize);
+        window_.PagesDone(++outcome_.pages, toSend, geometry.pageSize);
     }
     return true;
 }
@@ -181,11 +217,11 @@ void LoadEngine::Finish() {
     } catch (const std::exception& e) {
         // The pages are programmed; most boot loaders' silence at the end changes nothing.
         if (profile_.reportsFinishFailure) {
-            ui_.ShowError(e.what());
+            EndWithError(e, LoadReason::FinishFailed);
             return;
         }
     }
-    ui_.ShowInfo(texts::Done);
+    End(LoadReason::Loaded, texts::Done);
 }
 
 // The link's rate and answer time-out as a load found them.
@@ -194,14 +230,17 @@ struct SavedLinkSettings {
     std::uint16_t answerTimeout;
 };
 
-// The image file, read; nullptr after the box for a missing one. Before the progress
-// window exists, a profile that says so sets the remembered rate back on the way out.
+// The image file, read; nullptr after the box for a missing one (told in `outcome`).
+// Before the progress window exists, a profile that says so sets the remembered rate back
+// on the way out.
 std::unique_ptr<LoadImage> TakeImage(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request,
-                                     const SavedLinkSettings& saved) {
+                                     const SavedLinkSettings& saved, LoadOutcome& outcome) {
     try {
         if (!ImageFileExists(request.fileName)) {
             if (profile.rate.restoresBeforeWindow) link.SetBaudRate(saved.rate);
-            link.Ui().ShowError(WithFileName(profile.missingFileText, request.fileName));
+            outcome.reason = LoadReason::FileMissing;
+            outcome.text = WithFileName(profile.missingFileText, request.fileName);
+            link.Ui().ShowError(outcome.text);
             return nullptr;
         }
         return request.readImage(request.fileName);
@@ -213,31 +252,36 @@ std::unique_ptr<LoadImage> TakeImage(TKX_RS& link, const BootLoaderProfile& prof
 
 // The load inside its progress window; the window is gone, after whatever box the load
 // showed has been closed, before this returns or throws.
-void RunInWindow(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request, LoadImage& image) {
+LoadOutcome RunInWindow(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request,
+                        LoadImage& image) {
     const std::unique_ptr<ui::ProgressWindow> window = link.Ui().CreateProgress();
     profile.openWindow(*window, link.LineMode);
-    LoadEngine(link, profile, request, *window).Run(image);
+    return LoadEngine(link, profile, request, *window).Run(image);
 }
 
 }  // namespace
 
-void RunLoad(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request) {
+LoadOutcome RunLoad(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request) {
     const SavedLinkSettings saved{link.BaudRate, link.AnswerTimeout};
+    LoadOutcome outcome;
     if (profile.rate.setsRate) {
         link.SetBaudRate(request.baudRate);
         if (profile.rate.verifiesRate && link.BaudRate != request.baudRate) {
             link.SetBaudRate(saved.rate);
-            link.Ui().ShowError(texts::RateRefused);
-            return;
+            outcome.reason = LoadReason::RateRefused;
+            outcome.text = texts::RateRefused;
+            link.Ui().ShowError(outcome.text);
+            return outcome;
         }
     }
-    if (request.fileName.empty()) return;
-    std::unique_ptr<LoadImage> image = TakeImage(link, profile, request, saved);
-    if (!image) return;
+    outcome.reason = LoadReason::NoFileName;
+    if (request.fileName.empty()) return outcome;
+    std::unique_ptr<LoadImage> image = TakeImage(link, profile, request, saved, outcome);
+    if (!image) return outcome;
 
     std::exception_ptr failure;
     try {
-        RunInWindow(link, profile, request, *image);
+        outcome = RunInWindow(link, profile, request, *image);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -247,6 +291,7 @@ void RunLoad(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& 
         link.AnswerTimeout = saved.answerTimeout;
     }
     if (failure) std::rethrow_exception(failure);
+    return outcome;
 }
 
 bool ImageFileExists(const std::string& fileName) {

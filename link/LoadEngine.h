@@ -1,9 +1,9 @@
 #pragma once
 // One firmware load through a boot loader, whichever it is: wake it, read and judge its
 // identity, prepare the image, send the pages, finish. A BootLoaderProfile says what
-// differs; the image is whatever the caller reads a file into. Every outcome is reported
-// through the link's own user interface; only a file that exists but cannot be read
-// leaves as an exception.
+// differs; the image is whatever the caller reads a file into. Every outcome is shown
+// through the link's own user interface and returned as a value; only a file that exists
+// but cannot be read leaves as an exception.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -13,6 +13,7 @@
 #include <string>
 
 #include "link/BootLoaders.h"
+#include "link/LoadOutcome.h"
 
 namespace kx::link {
 
@@ -24,7 +25,7 @@ public:
     virtual ~LoadImage() = default;
 
     // The image's own refusal for a device of this identity; nullopt when it takes it.
-    virtual std::optional<std::string> Refusal(const Identity& identity) const = 0;
+    virtual std::optional<ImageRefusal> Refusal(const Identity& identity) const = 0;
     virtual std::uint64_t Size() const = 0;
     // Writes the six head bytes over the image's first six (a shorter image grows).
     virtual void OverwriteHead(const HeadBytes& head) = 0;
@@ -52,7 +53,7 @@ struct LoadRequest {
 };
 
 // The whole load, from the rate and the file to the finish.
-void RunLoad(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request);
+LoadOutcome RunLoad(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request);
 
 // True when `fileName` names something a load can read: an existing regular file (a
 // folder, a device or a pipe counts as missing).

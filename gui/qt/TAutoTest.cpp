@@ -15,6 +15,7 @@
 
 #include "gui/qt/TMainForm.h"
 #include "gui/qt/TProgressForm.h"
+#include "link/LoadOutcome.h"
 
 namespace kx::gui {
 
@@ -65,6 +66,7 @@ void TAutoTest::Run() {
         gapTimer_->stop();
         WriteLoopGap();
     }
+    WriteOutcome();
     Grab(form_, QStringLiteral("main-after.png"));
     progressTimer_->stop();
     form_.close();
@@ -87,6 +89,12 @@ void TAutoTest::WriteLoopGap() const {
     QTextStream(&file) << "longest_gap_ms=" << QString::number(static_cast<double>(longestGapNs_) / 1e6, 'f', 3)
                        << " at_ms=" << longestGapEndNs_ / 1'000'000 << " over_15ms=" << gapsOver15ms_
                        << " ticks=" << gapTicks_ << '\n';
+}
+
+void TAutoTest::WriteOutcome() const {
+    QFile file(folder_.filePath(QStringLiteral("outcome.txt")));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return;
+    QTextStream(&file) << QString::fromStdString(link::OutcomeLine(form_.Presenter().LastOutcome())) << '\n';
 }
 
 bool TAutoTest::eventFilter(QObject* watched, QEvent* event) {

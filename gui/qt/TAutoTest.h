@@ -2,7 +2,8 @@
 // The program's self-test hook for end-to-end runs without a person: with
 // KXBOOT_AUTOTEST naming a folder, the program presses Load once it is shown, logs
 // every message box's caption and text to <folder>/messages.log and answers it with its
-// default button, saves pictures of the main and progress windows there, and closes.
+// default button, saves pictures of the main and progress windows there, writes how the
+// load ended (the presenter's outcome) to <folder>/outcome.txt, and closes.
 // With KXBOOT_LOOPGAP set as well, it takes no pictures during the load but measures
 // how long the event loop goes without running (a 2 ms timer records its longest gap)
 // and writes that to <folder>/loop-gap.txt.
@@ -39,6 +40,7 @@ private:
     void Grab(QWidget& window, const QString& name) const;
     void OnGapTick();
     void WriteLoopGap() const;
+    void WriteOutcome() const;
 
     QDir folder_;
     TMainForm& form_;

@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "app/MainPresenter.h"
+#include "link/LoadOutcome.h"
 #include "platform/Process.h"
 #include "platform/win32/WinText.h"
 
@@ -28,15 +30,18 @@ std::wstring TextOf(HWND window) {
 
 }  // namespace
 
-std::unique_ptr<SelfTest> SelfTest::FromEnvironment(HWND mainWindow, int loadButton) {
+std::unique_ptr<SelfTest> SelfTest::FromEnvironment(HWND mainWindow, int loadButton,
+                                                    const app::MainPresenter& presenter) {
     const std::string folder = platform::EnvironmentValue(EnvironmentName);
     if (folder.empty()) return nullptr;
-    return std::make_unique<SelfTest>(platform::PathFromUtf8(folder), mainWindow, loadButton,
+    return std::make_unique<SelfTest>(platform::PathFromUtf8(folder), mainWindow, loadButton, presenter,
                                       !platform::EnvironmentValue(LoopGapName).empty());
 }
 
-SelfTest::SelfTest(std::filesystem::path folder, HWND mainWindow, int loadButton, bool measureGaps)
-    : folder_(std::move(folder)), main_(mainWindow), loadButton_(loadButton), measureGaps_(measureGaps) {
+SelfTest::SelfTest(std::filesystem::path folder, HWND mainWindow, int loadButton, const app::MainPresenter& presenter,
+                   bool measureGaps)
+    : folder_(std::move(folder)), main_(mainWindow), loadButton_(loadButton), presenter_(presenter),
+      measureGaps_(measureGaps) {
     std::filesystem::create_directories(folder_);
     std::filesystem::remove(folder_ / "messages.log");
     active = this;
@@ -94,6 +99,7 @@ void SelfTest::Run() {
         OnTick();
         WriteLoopGap();
     }
+    WriteOutcome();
     PostMessageW(main_, WM_CLOSE, 0, 0);
 }
 
@@ -118,6 +124,11 @@ void SelfTest::WriteLoopGap() const {
     file << "longest_gap_ms=" << longestMs
          << " at_ms=" << std::chrono::duration_cast<std::chrono::milliseconds>(longestGapEnd_).count()
          << " over_15ms=" << over15ms_ << " ticks=" << ticks_ << '\n';
+}
+
+void SelfTest::WriteOutcome() const {
+    std::ofstream file(folder_ / "outcome.txt", std::ios::trunc);
+    file << link::OutcomeLine(presenter_.LastOutcome()) << '\n';
 }
 
 LRESULT CALLBACK SelfTest::BoxHook(int code, WPARAM wParam, LPARAM lParam) {

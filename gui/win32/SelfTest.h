@@ -1,10 +1,11 @@
 #pragma once
 // The program's self-test hook for runs without a person, as the Qt program has: with
 // KXBOOT_AUTOTEST naming a folder, the program presses Load once it is shown, logs every
-// message box's caption and text to <folder>/messages.log and answers it with OK, and
-// closes when the load has ended. With KXBOOT_LOOPGAP set as well, it measures how long
-// the event loop goes without running during the load (a tick posted every 2 ms records
-// its longest gap) and writes that to <folder>/loop-gap.txt.
+// message box's caption and text to <folder>/messages.log and answers it with OK, writes
+// how the load ended (the presenter's outcome) to <folder>/outcome.txt, and closes. With
+// KXBOOT_LOOPGAP set as well, it measures how long the event loop goes without running
+// during the load (a tick posted every 2 ms records its longest gap) and writes that to
+// <folder>/loop-gap.txt.
 #include <windows.h>
 
 #include <atomic>
@@ -14,6 +15,10 @@
 #include <string>
 #include <thread>
 
+namespace kx::app {
+class MainPresenter;
+}
+
 namespace kx::wgui {
 
 class SelfTest {
@@ -22,9 +27,11 @@ public:
     static constexpr const char* LoopGapName = "KXBOOT_LOOPGAP";
 
     // nullptr unless the environment asks for a self-test.
-    static std::unique_ptr<SelfTest> FromEnvironment(HWND mainWindow, int loadButton);
+    static std::unique_ptr<SelfTest> FromEnvironment(HWND mainWindow, int loadButton,
+                                                     const app::MainPresenter& presenter);
 
-    SelfTest(std::filesystem::path folder, HWND mainWindow, int loadButton, bool measureGaps);
+    SelfTest(std::filesystem::path folder, HWND mainWindow, int loadButton, const app::MainPresenter& presenter,
+             bool measureGaps);
     ~SelfTest();
     SelfTest(const SelfTest&) = delete;
     SelfTest& operator=(const SelfTest&) = delete;
@@ -38,10 +45,12 @@ private:
     void AnswerBox(HWND box);
     void Log(const std::wstring& line) const;
     void WriteLoopGap() const;
+    void WriteOutcome() const;
 
     std::filesystem::path folder_;
     HWND main_;
     int loadButton_;
+    const app::MainPresenter& presenter_;
     bool measureGaps_;
     HWND probe_ = nullptr;
     HHOOK hook_ = nullptr;

@@ -21,7 +21,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (presenter.MustEnd()) return 0;
     MainForm.Attach(presenter);
 
-    const auto selfTest = kx::wgui::SelfTest::FromEnvironment(MainForm.Handle(), kx::wgui::TMainForm::bLoad);
+    const auto selfTest =
+        kx::wgui::SelfTest::FromEnvironment(MainForm.Handle(), kx::wgui::TMainForm::bLoad, presenter);
     MainForm.FormShow();
     return pump.Run();
 }

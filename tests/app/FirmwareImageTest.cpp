@@ -14,6 +14,15 @@ namespace kx::app {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using Verdict = std::optional<link::ImageRefusal>;
+using link::LoadReason;
+
+const Verdict Accepted;
+const Verdict TooLong = link::ImageRefusal{LoadReason::TooLong, texts::TooLong};
+const Verdict TypeMismatch = link::ImageRefusal{LoadReason::TypeMismatch, texts::TypeMismatch};
+const Verdict VersionMismatch = link::ImageRefusal{LoadReason::VersionMismatch, texts::VersionMismatch};
+
+std::string Shown(const Verdict& verdict) { return verdict ? verdict->text : "accepted"; }
 
 // An image of `size` bytes whose byte i is i's page number mixed with its offset, so that
 // a page taken from the wrong place is noticed; a trailer when the size calls for one.
@@ -34,7 +43,7 @@ struct SizeCase {
     std::size_t size;
     bool trailer;
     std::size_t pagesSent;
-    const char* refusal;  // nullptr: accepted
+    Verdict refusal;
 };
 
 class ImageSize : public ::testing::TestWithParam<SizeCase> {};
@@ -45,27 +54,23 @@ TEST_P(ImageSize, TrailerPagesAndVerdict) {
     EXPECT_EQ(image.Size(), c.size);
     EXPECT_EQ(image.HasTrailer(), c.trailer);
     EXPECT_EQ(image.PagesToSend(), c.pagesSent);
-    const auto refusal = image.Refusal(0x2D);
-    if (c.refusal == nullptr)
-        EXPECT_FALSE(refusal.has_value()) << *refusal;
-    else
-        EXPECT_EQ(refusal.value_or("accepted"), c.refusal);
+    EXPECT_EQ(image.Refusal(0x2D), c.refusal) << Shown(image.Refusal(0x2D));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, ImageSize,
-    ::testing::Values(SizeCase{0, false, 0, nullptr}, SizeCase{3, true, 0, nullptr},
-                      SizeCase{3075, true, 0, nullptr}, SizeCase{6143, false, 0, nullptr},
-                      SizeCase{6144, false, 1, nullptr}, SizeCase{6146, false, 1, nullptr},
-                      SizeCase{22 * 3072, false, 21, nullptr}, SizeCase{67587, true, 21, nullptr},
-                      SizeCase{67588, false, 21, texts::TooLong},
-                      SizeCase{23 * 3072, false, 22, texts::TooLong},
-                      SizeCase{23 * 3072 + 3, true, 22, texts::TooLong}));
+    ::testing::Values(SizeCase{0, false, 0, Accepted}, SizeCase{3, true, 0, Accepted},
+                      SizeCase{3075, true, 0, Accepted}, SizeCase{6143, false, 0, Accepted},
+                      SizeCase{6144, false, 1, Accepted}, SizeCase{6146, false, 1, Accepted},
+                      SizeCase{22 * 3072, false, 21, Accepted}, SizeCase{67587, true, 21, Accepted},
+                      SizeCase{67588, false, 21, TooLong},
+                      SizeCase{23 * 3072, false, 22, TooLong},
+                      SizeCase{23 * 3072 + 3, true, 22, TooLong}));
 
 struct TrailerCase {
     std::uint8_t t0, t1, t2;
     std::size_t size;
-    const char* refusal;
+    Verdict refusal;
 };
 
 class ImageTrailer : public ::testing::TestWithParam<TrailerCase> {};
@@ -78,26 +83,22 @@ TEST_P(ImageTrailer, RefusedInOrder) {
     EXPECT_EQ(trailer[0], c.t0);
     EXPECT_EQ(trailer[1], c.t1);
     EXPECT_EQ(trailer[2], c.t2);
-    const auto refusal = image.Refusal(0x2D);
-    if (c.refusal == nullptr)
-        EXPECT_FALSE(refusal.has_value()) << *refusal;
-    else
-        EXPECT_EQ(refusal.value_or("accepted"), c.refusal);
+    EXPECT_EQ(image.Refusal(0x2D), c.refusal) << Shown(image.Refusal(0x2D));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Order, ImageTrailer,
-    ::testing::Values(TrailerCase{0x2D, 0x70, 0xFF, 3075, nullptr},
-                      TrailerCase{0x2E, 0x70, 0x00, 3075, texts::TypeMismatch},
-                      TrailerCase{0x2D, 0x71, 0x00, 3075, texts::VersionMismatch},
-                      TrailerCase{0x2E, 0x71, 0x00, 3075, texts::TypeMismatch},
-                      TrailerCase{0x2E, 0x70, 0x00, 23 * 3072 + 3, texts::TypeMismatch},
-                      TrailerCase{0x2D, 0x00, 0x00, 23 * 3072 + 3, texts::VersionMismatch}));
+    ::testing::Values(TrailerCase{0x2D, 0x70, 0xFF, 3075, Accepted},
+                      TrailerCase{0x2E, 0x70, 0x00, 3075, TypeMismatch},
+                      TrailerCase{0x2D, 0x71, 0x00, 3075, VersionMismatch},
+                      TrailerCase{0x2E, 0x71, 0x00, 3075, TypeMismatch},
+                      TrailerCase{0x2E, 0x70, 0x00, 23 * 3072 + 3, TypeMismatch},
+                      TrailerCase{0x2D, 0x00, 0x00, 23 * 3072 + 3, VersionMismatch}));
 
 TEST(FirmwareImage, TypeIsJudgedAgainstTheReportedLowByte) {
     const FirmwareImage image = FirmwareImage::FromBytes(MakeImage(3075, 0x41));
-    EXPECT_FALSE(image.Refusal(0x41).has_value());
-    EXPECT_EQ(image.Refusal(0x2D).value_or(""), texts::TypeMismatch);
+    EXPECT_EQ(image.Refusal(0x41), Accepted);
+    EXPECT_EQ(image.Refusal(0x2D), TypeMismatch);
 }
 
 TEST(FirmwareImage, PagesComeFromTheirOffsetsAndAreRangeChecked) {
@@ -173,8 +174,8 @@ TEST_F(ImageFile, AHugeFileIsJudgedWithoutReadingItsBody) {
     EXPECT_TRUE(image.Bytes().empty());
     EXPECT_EQ(image.Size(), size);
     EXPECT_EQ(image.Trailer(), (std::array<std::uint8_t, 3>{0x2D, 0x70, 0x01}));
-    EXPECT_EQ(image.Refusal(0x2D).value_or(""), texts::TooLong);
-    EXPECT_EQ(image.Refusal(0x2C).value_or(""), texts::TypeMismatch);
+    EXPECT_EQ(image.Refusal(0x2D), TooLong);
+    EXPECT_EQ(image.Refusal(0x2C), TypeMismatch);
     EXPECT_THROW(image.Page(1), link::RangeError);
 }
 

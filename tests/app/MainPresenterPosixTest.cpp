@@ -10,6 +10,7 @@
 
 #include "app/KXIniFile.h"
 #include "link/KX_RS232.h"
+#include "link/LoadOutcome.h"
 #include "platform/Process.h"
 #include "tests/app/TempDir.h"
 #include "tests/support/FakeSerial.h"
@@ -151,6 +152,8 @@ TEST_F(Presenter, ASessionIsBusyUntilItEndsAndTheCancelArrivesThroughTheMessageP
     EXPECT_FALSE(ui.Has("file-dialog"));
     EXPECT_FALSE(ui.Has("port-dialog"));
     EXPECT_TRUE(ui.Errors().empty());  // a cancel ends silently
+    ASSERT_TRUE(presenter->LastOutcome().has_value());
+    EXPECT_EQ(presenter->LastOutcome()->reason, link::LoadReason::Cancelled);
     EXPECT_FALSE(presenter->SessionRunning());
     EXPECT_EQ(view.closes, 1);
     EXPECT_TRUE(presenter->RequestEnd());  // idle: the window may close at once

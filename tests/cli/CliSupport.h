@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <cstdint>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -49,6 +50,18 @@ inline std::vector<LogLine> ParseLog(const std::string& text) {
         out.push_back(fields);
     }
     return out;
+}
+
+// A report line's fields; strings unquoted (the loader writes no escapes for these).
+inline std::map<std::string, std::string> Fields(const std::string& json) {
+    std::map<std::string, std::string> fields;
+    const std::regex field(R"re("(\w+)":("(?:[^"\\]|\\.)*"|[^,}]*))re");
+    for (std::sregex_iterator it(json.begin(), json.end(), field), end; it != end; ++it) {
+        std::string value = (*it)[2];
+        if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
+        fields[(*it)[1]] = value;
+    }
+    return fields;
 }
 
 // The name of a device's lock file: its real path without the leading slash, '/' as '_'.

@@ -95,19 +95,35 @@ protected:
     // Waits (without asserting on time) until the simulator has logged `text`.
     bool LogShows(const std::string& text) const { return FileShows(log, text); }
 
+    // The one line the load appended to the report says how it ended, and which program
+    // (the version --version names) wrote it.
+    void ExpectRecord(const std::string& outcome, const std::string& reason, const std::string& message) {
+        const auto lines = Lines(ReadAll(report));
+        ASSERT_EQ(lines.size(), 1u) << ReadAll(report);
+        auto record = Fields(lines.front());
+        EXPECT_EQ(record["outcome"], outcome) << lines.front();
+        EXPECT_EQ(record["reason"], reason) << lines.front();
+        EXPECT_EQ(record["message"], message) << lines.front();
+        const std::string version = RunCli({"--version"}).out;
+        ASSERT_TRUE(version.starts_with("kxboot-cli ")) << version;
+        EXPECT_EQ(record["version"] + "\n", version.substr(11));
+    }
+
     TempDir dir;
     std::string tty = dir.File("tty");
     std::string flash = dir.File("flash.bin");
     std::string log = dir.File("sim.log");
+    std::string report = dir.File("report.jsonl");
     std::unique_ptr<ChildProcess> sim;
 };
 
 TEST_F(CliTest, LoadsTheImageAndReportsStagesAndPagesOnStderr) {
     StartSim();
     const Bytes image = WithTrailer(Image(6 * Page), 0x2D, 0x70);
-    const RunResult r = Load(File(image));
+    const RunResult r = Load(File(image), {"--report", report});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, Done);
+    ExpectRecord("loaded", "loaded", "Загрузка окончена.");
     const auto err = Lines(r.err);
     ASSERT_EQ(err.size(), 1u + 3u + 5u) << r.err;
     EXPECT_EQ(err[0], "Порт: " + tty);
@@ -198,6 +214,7 @@ struct Refusal {
     std::vector<std::string> sim;
     Bytes image;
     const char* message;
+    const char* reason;
 };
 
 class CliRefusalTest : public CliTest, public ::testing::WithParamInterface<Refusal> {};
@@ -205,11 +222,13 @@ class CliRefusalTest : public CliTest, public ::testing::WithParamInterface<Refu
 TEST_P(CliRefusalTest, PrintsTheMessageOnStderrAndSendsNothingAfterTheIdentify) {
     const Refusal& c = GetParam();
     StartSim(c.sim);
-    const RunResult r = Load(File(c.image));
+    const RunResult r = Load(File(c.image), {"--report", report});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     ASSERT_FALSE(Lines(r.err).empty());
     EXPECT_EQ(Lines(r.err).back(), c.message);
+    // Every refusal is recorded as one, by its own reason.
+    ExpectRecord("refused", c.reason, c.message);
     StopSim();
     EXPECT_EQ(Log().size(), Requests("1"));
 }
@@ -217,12 +236,15 @@ TEST_P(CliRefusalTest, PrintsTheMessageOnStderrAndSendsNothingAfterTheIdentify) 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, CliRefusalTest,
     ::testing::Values(
-        Refusal{"WrongIdentity", {"--id", "0x1D2E"}, Image(2 * Page), "В устройстве неверный микроконтроллер."},
-        Refusal{"WrongRevision", {"--id-byte4", "0x50"}, Image(2 * Page), "В устройстве неверный микроконтроллер."},
-        Refusal{"TrailerType", {}, WithTrailer(Image(2 * Page), 0x2E, 0x70), "Тип микроконтроллера не совпадает с версией ПО."},
+        Refusal{"WrongIdentity", {"--id", "0x1D2E"}, Image(2 * Page), "В устройстве неверный микроконтроллер.",
+                "wrong-controller"},
+        Refusal{"WrongRevision", {"--id-byte4", "0x50"}, Image(2 * Page), "В устройстве неверный микроконтроллер.",
+                "wrong-controller"},
+        Refusal{"TrailerType", {}, WithTrailer(Image(2 * Page), 0x2E, 0x70),
+                "Тип микроконтроллера не совпадает с версией ПО.", "type-mismatch"},
         Refusal{"TrailerVersion", {}, WithTrailer(Image(2 * Page), 0x2D, 0x71),
-                "Версии устройства и программного обеспечения не совпадают."},
-        Refusal{"TooLong", {}, Image(67588), "Программа слишком длинна."}),
+                "Версии устройства и программного обеспечения не совпадают.", "version-mismatch"},
+        Refusal{"TooLong", {}, Image(67588), "Программа слишком длинна.", "too-long"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(CliTest, AMissingImageIsReportedWithoutWakingTheDevice) {
@@ -246,11 +268,12 @@ TEST_F(CliTest, AnUnreadableImageEndsWithOneErrorLine) {
 TEST_F(CliTest, ALinkFailureDuringThePagesShowsTheLinkTextAndSendsNoFinish) {
     // Page 2's sixth packet (the 30th data packet) and every later one go unanswered.
     StartSim({"--fault", "none:fn=10:nth=30:times=0"});
-    const RunResult r = Load(File(Image(4 * Page)));
+    const RunResult r = Load(File(Image(4 * Page)), {"--report", report});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     ASSERT_FALSE(Lines(r.err).empty());
     EXPECT_EQ(Lines(r.err).back(), "RS232. Нет связи. Проверьте правильность соединения PC и устройства.");
+    ExpectRecord("failed", "exchange-failed", "RS232. Нет связи. Проверьте правильность соединения PC и устройства.");
     StopSim();
     EXPECT_EQ(ProgrammedPages(), std::vector<std::string>{"0"});
     EXPECT_EQ(Requests("6"), 0u);
@@ -272,9 +295,11 @@ TEST_F(CliTest, APortThatDoesNotOpenIsNamedWithTheSystemsReason) {
         {held, "Device or resource busy (held under its lock file " + LockFileName(held) + ")"},
     };
     for (const auto& [port, reason] : cases) {
-        const RunResult r = kx::test::Run(
-            {"/usr/bin/env", "KXBOOT_LOCK_DIR=" + locks, KXBOOT_CLI, "load", File(Image(2 * Page)), "--port", port},
-            Seconds(20));
+        std::filesystem::remove(report);
+        const RunResult r = kx::test::Run({"/usr/bin/env", "KXBOOT_LOCK_DIR=" + locks, KXBOOT_CLI, "load",
+                                           File(Image(2 * Page)), "--port", port, "--report", report},
+                                          Seconds(20));
+        ExpectRecord("failed", "no-port", "Нет свободного COM-порта!");
         EXPECT_EQ(r.status, 1) << port;
         EXPECT_EQ(Lines(r.err), (std::vector<std::string>{"kxboot-cli: cannot open the port " + port + ": " + reason,
                                                            "Нет свободного COM-порта!"}));
@@ -343,8 +368,9 @@ TEST_F(CliTest, ASignalEndsTheWaitForAnAnswer) {
 
 TEST_F(CliTest, WakeTimeoutGivesUpWithStatus3AndSaysWhy) {
     StartSim({"--ignore-identify", "1000000"});
-    const RunResult r = Load(File(Image(2 * Page)), {"--wake-timeout", "0.5"});
+    const RunResult r = Load(File(Image(2 * Page)), {"--wake-timeout", "0.5", "--report", report});
     EXPECT_EQ(r.status, 3);
+    ExpectRecord("cancelled", "cancelled", "");
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Порт: " + tty + "\n" + Waking +
                          "kxboot-cli: cancelled: the device did not answer within 0.5 s (--wake-timeout)\n");

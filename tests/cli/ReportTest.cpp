@@ -1,10 +1,13 @@
 // The load report's parts: the image's digest, the time stamp, one record as JSON.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <string>
 
 #include "cli/LoadReport.h"
 #include "cli/Sha256.h"
+#include "link/LoadOutcome.h"
 
 namespace kx::test {
 namespace {
@@ -46,13 +49,33 @@ TEST(LoadReport, ARecordIsOneLineOfJsonWithEveryFieldInOrder) {
     r.image = "C:\\firmware \"v2\".rom";
     r.sha256 = "ab";
     r.outcome = "failed";
+    r.reason = "exchange-failed";
     r.message = "RS232. Ошибка обмена.(0)";
     r.pages = 3;
     r.seconds = 1.5;
     EXPECT_EQ(cli::RecordLine(r),
               R"j({"time":"1970-01-01T00:00:00.000Z","port":"/dev/ttyUSB0","image":"C:\\firmware \"v2\".rom",)j"
-              R"j("sha256":"ab","outcome":"failed","message":"RS232. Ошибка обмена.(0)","identity":"","head":"",)j"
-              R"j("pages":3,"seconds":1.500})j");
+              R"j("sha256":"ab","outcome":"failed","reason":"exchange-failed","message":"RS232. Ошибка обмена.(0)",)j"
+              R"j("identity":"","head":"","pages":3,"seconds":1.500,"version":")j" KXBOOT_VERSION R"j("})j");
+}
+
+// Scripts key on the codes: each reason has its own, and the self-tests' line names the
+// kind and the code.
+TEST(LoadReport, EveryReasonHasACodeOfItsOwn) {
+    using link::LoadReason;
+    std::set<std::string> codes;
+    for (int r = static_cast<int>(LoadReason::Loaded); r <= static_cast<int>(LoadReason::Cancelled); ++r) {
+        const std::string code = link::ReasonName(static_cast<LoadReason>(r));
+        EXPECT_TRUE(codes.insert(code).second) << code << " names two reasons";
+        EXPECT_TRUE(std::all_of(code.begin(), code.end(), [](char c) { return (c >= 'a' && c <= 'z') || c == '-'; }))
+            << code;
+    }
+    EXPECT_EQ(codes.size(), 16u);
+    link::LoadOutcome outcome;
+    outcome.reason = LoadReason::VersionMismatch;
+    outcome.pages = 2;
+    EXPECT_EQ(link::OutcomeLine(outcome), "outcome=refused reason=version-mismatch pages=2");
+    EXPECT_EQ(link::OutcomeLine(std::nullopt), "outcome=none");
 }
 
 }  // namespace

@@ -45,18 +45,6 @@ Bytes FileBytes(const std::string& path) {
     return Bytes(text.begin(), text.end());
 }
 
-// A report line's fields; strings unquoted (the loader writes no escapes for these).
-std::map<std::string, std::string> Fields(const std::string& json) {
-    std::map<std::string, std::string> fields;
-    const std::regex field(R"re("(\w+)":("(?:[^"\\]|\\.)*"|[^,}]*))re");
-    for (std::sregex_iterator it(json.begin(), json.end(), field), end; it != end; ++it) {
-        std::string value = (*it)[2];
-        if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
-        fields[(*it)[1]] = value;
-    }
-    return fields;
-}
-
 class SeveralPortsTest : public ::testing::Test {
 protected:
     ~SeveralPortsTest() override {

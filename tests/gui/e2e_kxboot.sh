@@ -56,7 +56,10 @@ end=$(date +%s%N)
 echo "e2e: kxboot ran $(((end - start) / 1000000)) ms, status $status"
 [ "$status" -eq 0 ] || fail "kxboot ended with status $status: $(tail -5 "$artefacts/kxboot.out")"
 
-# Exactly one box: the success message.
+# How the load ended, as the program itself tells it; then what the user saw of it:
+# exactly one box, the success message.
+outcome=$(cat "$artefacts/outcome.txt" 2>/dev/null || true)
+[ "$outcome" = "outcome=loaded reason=loaded pages=7" ] || fail "the load ended as: ${outcome:-nothing}"
 messages=$(cat "$artefacts/messages.log" 2>/dev/null || true)
 [ "$messages" = "$(printf 'Information\tЗагрузка окончена.')" ] || fail "message boxes were: ${messages:-none}"
 
@@ -115,6 +118,8 @@ status=0
 wait "$runner" || status=$?
 [ "$status" -eq 0 ] || fail "after SIGTERM kxboot ended with status $status"
 [ ! -s "$artefacts/sigterm/messages.log" ] || fail "SIGTERM showed boxes: $(cat "$artefacts/sigterm/messages.log")"
+outcome=$(cat "$artefacts/sigterm/outcome.txt" 2>/dev/null || true)
+[ "$outcome" = "outcome=cancelled reason=cancelled pages=0" ] || fail "after SIGTERM the load ended as: ${outcome:-nothing}"
 check Common FN "$image"
 check RS232 Port "$pty"
 check MainWindow Width 361

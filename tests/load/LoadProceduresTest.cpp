@@ -73,31 +73,7 @@ protected:
     Bytes image;
 };
 
-TEST_F(Load, AnEmptyNameOrAMissingFileSendsNothing) {
-    link.EraseAndLoad("", true, 7372800, 0x0394);
-    link.PatchAndLoad("", true, 0x41, 4);
-    EXPECT_TRUE(ui.events.empty());
-    link.SetBaudRate(19200);
 
-    const std::string missing = dir.File("нет.rom");
-    link.EraseAndLoad(missing, true, 7372800, 0x0394);
-    EXPECT_EQ(link.BaudRate, 19200u);
-    link.PatchAndLoad(missing, true, 0x41, 4);
-    EXPECT_EQ(link.BaudRate, 115200u);  // this one leaves the procedure's rate on the port
-    const std::string text = "error:Не могу найти файл " + missing + ".";
-    EXPECT_EQ(ui.events, (Texts{text, text}));
-    EXPECT_TRUE(device.requests.empty());
-}
-
-TEST_F(Load, AFolderIsAMissingFileForBothProcedures) {
-    const std::string folder = dir.Path().string();
-    link.EraseAndLoad(folder, false, 7372800, 0);
-    EXPECT_EQ(link.BaudRate, 19200u);
-    link.PatchAndLoad(folder, false, 0x41, 4);
-    EXPECT_EQ(ui.Errors(), (std::vector<std::string>(2, "Не могу найти файл " + folder + ".")));
-    EXPECT_EQ(ui.progressWindowsCreated, 0);
-    EXPECT_TRUE(device.requests.empty());
-}
 
 TEST_F(Load, TheClockSetsTheRateAndTheLinkIsSetBackAfterwards) {
     const std::pair<double, std::uint32_t> cases[] = {
@@ -116,7 +92,9 @@ TEST_F(Load, TheClockSetsTheRateAndTheLinkIsSetBackAfterwards) {
 
 TEST_F(Load, ARefusedRateIsUndoneWithItsBoxAndNoWindow) {
     line->refusedRates = {4800};
-    link.EraseAndLoad(Image(128), false, 7372800, 0);
+    const link::LoadOutcome outcome = link.EraseAndLoad(Image(128), false, 7372800, 0);
+    EXPECT_EQ(outcome.reason, link::LoadReason::RateRefused);
+    EXPECT_EQ(outcome.text, "RS232. Не могу установить нужную скорость обмена.");
     EXPECT_EQ(ui.events, (Texts{"error:RS232. Не могу установить нужную скорость обмена."}));
     EXPECT_EQ(link.BaudRate, 19200u);
     EXPECT_TRUE(device.requests.empty());
@@ -262,15 +240,10 @@ TEST_F(Load, AProcedureLeftByAnExceptionStillSetsTheLinkBack) {
     }
 }
 
-TEST_F(Load, TheGaugeRoundsHalvesToEven) {
-    device.identity = {0, 0x93, 0x08};
-    link.EraseAndLoad(Image(8 * 64), true, 7372800, 0x0893);
-    EXPECT_EQ(Gauge(), (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
-}
 
 TEST_F(Load, TheSizeLimitOfTheIdentityIsTestedBeforeErasing) {
     device.identity = {0, 0x93, 0x08};
-    link.EraseAndLoad(Image(7169), false, 7372800, 0);
+    EXPECT_EQ(link.EraseAndLoad(Image(7169), false, 7372800, 0).reason, link::LoadReason::TooLong);
     EXPECT_EQ(ui.Errors(), Texts{"Что-то длинновата программка-то."});
     EXPECT_EQ(device.Count(fnErase), 0u);
     ExpectBoxThenWindowGone();
@@ -297,10 +270,10 @@ TEST_P(IdentityRefused, WithTheWrongControllerBox) {
     const Bytes stale = c.patch ? PatchIdentity : Bytes{0, 0x94, 0x03};
     std::copy(stale.begin(), stale.end(), link.RxBuf.begin() + 5);
     device.identity = c.answer;
-    if (c.patch)
-        link.PatchAndLoad(Image(4 * 1536), c.check, c.expectedId, 4);
-    else
-        link.EraseAndLoad(Image(1024), c.check, 7372800, c.expectedId);
+    const link::LoadOutcome outcome = c.patch ? link.PatchAndLoad(Image(4 * 1536), c.check, c.expectedId, 4)
+                                              : link.EraseAndLoad(Image(1024), c.check, 7372800, c.expectedId);
+    EXPECT_EQ(outcome.reason, link::LoadReason::WrongController);
+    EXPECT_EQ(outcome.identity, c.answer);
     EXPECT_EQ(ui.Errors(), Texts{WrongController});
     EXPECT_EQ(device.requests.size(), 1u);
     ExpectBoxThenWindowGone();
@@ -319,45 +292,16 @@ INSTANTIATE_TEST_SUITE_P(
                       IdentityCase{"PatchAnswerTooShort", true, {0x41, 0, 0, 0, 0x4C, 0, 1, 2, 3, 4, 5}, true, 0x41}),
     [](const auto& param) { return std::string(param.param.name); });
 
-TEST_F(Load, AFailedDataPacketSendsNeitherTheRestOfThePageNorTheFinish) {
-    device.identity = {0, 0x97, 0x02};
-    // Packets 0 and 1 of page 1 and packet 0 of page 2 are answered, then nothing.
-    device.silentOn = [&](const BootRequest& r) { return r.function == fnWriteData && device.Count(fnWriteData) > 3; };
-    link.EraseAndLoad(Image(1024), false, 7372800, 0);
-    EXPECT_EQ(ui.Errors(), Texts{"RS232. Нет связи. Проверьте правильность соединения PC и устройства."});
-    EXPECT_EQ(device.pages.size(), 1u);
-    EXPECT_EQ(device.Count(fnWriteData), 6u);  // the failing packet three times
-    EXPECT_EQ(device.Count(fnProgramPage), 1u);
-    EXPECT_EQ(device.Count(fnFinish), 0u);
-    EXPECT_EQ(Gauge(), std::vector<int>{25});
-    ExpectBoxThenWindowGone();
-    ExpectLinkSetBack();
-}
 
 TEST_F(Load, AFailedEraseIsReportedAndNothingIsSent) {
     device.identity = {0, 0x97, 0x02};
     device.silentOn = [](const BootRequest& r) { return r.function == fnErase; };
-    link.EraseAndLoad(Image(1024), false, 7372800, 0);
+    EXPECT_EQ(link.EraseAndLoad(Image(1024), false, 7372800, 0).reason, link::LoadReason::EraseFailed);
     EXPECT_EQ(ui.Errors(), Texts{"RS232. Нет связи. Проверьте правильность соединения PC и устройства."});
     EXPECT_EQ(device.Count(fnWriteData), 0u);
     ExpectBoxThenWindowGone();
 }
 
-TEST_F(Load, AFailedFinishIsReportedByEraseAndIgnoredByPatch) {
-    device.silentOn = [](const BootRequest& r) { return r.function == fnFinish; };
-    device.identity = {0, 0x97, 0x02};
-    link.EraseAndLoad(Image(256), false, 7372800, 0);
-    EXPECT_EQ(ui.Errors(), Texts{"RS232. Нет связи. Проверьте правильность соединения PC и устройства."});
-    EXPECT_TRUE(ui.Infos().empty());
-    ExpectBoxThenWindowGone();
-
-    ui.events.clear();
-    device.identity = PatchIdentity;
-    link.PatchAndLoad(Image(1536), false, 0, 0);
-    EXPECT_TRUE(ui.Errors().empty());
-    EXPECT_EQ(ui.Infos(), Texts{Done});
-    EXPECT_EQ(device.pages.size(), 2u);
-}
 
 TEST_F(Load, ShorterThanAPageOnlyFinishes) {
     device.identity = PatchIdentity;
@@ -367,32 +311,7 @@ TEST_F(Load, ShorterThanAPageOnlyFinishes) {
     EXPECT_EQ(ui.Infos(), Texts{Done});
 }
 
-TEST_F(Load, ACancelWhileWakingEndsSilently) {
-    device.silentOn = [](const BootRequest&) { return true; };
-    ui.onProcessMessages = [&](long calls) {
-        if (calls == 2000 && ui.progress != nullptr) ui.progress->cancelled = true;
-    };
-    link.EraseAndLoad(Image(1024), false, 7372800, 0);
-    EXPECT_GT(device.Count(fnIdentify), 3u);  // asked again and again, never given up
-    EXPECT_EQ(device.Count(fnIdentify), device.requests.size());
-    EXPECT_TRUE(ui.Errors().empty());
-    EXPECT_TRUE(ui.Infos().empty());
-    EXPECT_EQ(ui.events.back(), "progress:destroy");
-    ExpectLinkSetBack();
-}
 
-TEST_F(Load, ACancelDuringAPageTakesEffectAtTheNextPage) {
-    device.identity = {0, 0x97, 0x02};
-    ui.onProcessMessages = [&](long) {
-        if (device.Count(fnWriteData) == 1 && ui.progress != nullptr) ui.progress->cancelled = true;
-    };
-    link.EraseAndLoad(Image(1024), false, 7372800, 0);
-    EXPECT_EQ(device.pages.size(), 1u);  // the page in flight is completed
-    EXPECT_EQ(device.Count(fnWriteData), 2u);
-    EXPECT_EQ(device.Count(fnFinish), 0u);
-    EXPECT_TRUE(ui.Errors().empty() && ui.Infos().empty());
-    ExpectLinkSetBack();
-}
 
 TEST_F(Load, CaptionsFollowTheStagesAndTheLineMode) {
     const auto stages = [&] {

