@@ -53,9 +53,12 @@ otherwise.
 
 Report (--report FILE): one JSON object per line appended for every load
 attempt, and flushed when it ends: time (ISO 8601, UTC), port, image, sha256
-(of the image as read), outcome (loaded, refused, failed, cancelled), message
-(empty when cancelled), identity (the identity answer's data bytes in hex),
-head (the six head bytes in hex), pages (pages sent), seconds.
+(of the image as read), outcome (loaded, refused, failed, cancelled), reason (a
+stable code such as too-long or exchange-failed, for scripts), message (empty
+when cancelled), identity (the identity answer's data bytes in hex), head (the
+six head bytes in hex), pages (pages sent), seconds, version (of this program).
+The file must be a regular file or none; a FIFO, a device or a link another
+user planted in a shared folder is refused.
 
 Trace (--trace FILE): one line per frame: milliseconds since the start,
 direction (TX sent, ECHO own request heard back in line mode 2, RX received),
