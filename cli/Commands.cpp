@@ -59,6 +59,13 @@ void PrintInfoJson(const app::FirmwareImage& image, const std::optional<link::Im
     std::fprintf(out, "%s\n", info.Text().c_str());
 }
 
+// What a load of the image would refuse it for: no page to send before the board is woken,
+// then what the image says of the session's identity.
+std::optional<link::ImageRefusal> InfoRefusal(const app::FirmwareImage& image) {
+    if (image.PagesToSend() == 0) return link::ImageRefusal{link::LoadReason::TooShort, texts::TooShort};
+    return image.Refusal(static_cast<std::uint8_t>(link::SessionIdentityWord & 0xFF));
+}
+
 // The image as the session would read it; nullopt when it is missing or anything but a
 // regular file. Other read failures go to the general error report.
 std::optional<app::FirmwareImage> LoadImage(const std::string& path) {
@@ -87,7 +94,7 @@ Outcome RunInfo(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
         ui.ShowError(texts::FileNotFound);
         return Outcome::Failed;
     }
-    const auto refusal = image->Refusal(static_cast<std::uint8_t>(link::SessionIdentityWord & 0xFF));
+    const auto refusal = InfoRefusal(*image);
     if (inv.json) {
         PrintInfoJson(*image, refusal, out);
         std::fflush(out);

@@ -24,6 +24,8 @@ inline constexpr const char* WrongController = "В устройстве неве
 inline constexpr const char* TypeMismatch = "Тип микроконтроллера не совпадает с версией ПО.";
 inline constexpr const char* VersionMismatch = "Версии устройства и программного обеспечения не совпадают.";
 inline constexpr const char* TooLong = "Программа слишком длинна.";
+// An image without one whole page to send: nothing would be programmed.
+inline constexpr const char* TooShort = "Программа слишком коротка.";
 inline constexpr const char* ProcedureTooLong = "Что-то длинновата программка-то.";
 inline constexpr const char* WakeController = "Включите МК...";
 inline constexpr const char* WakeDevice = "Включите устройство...";

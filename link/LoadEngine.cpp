@@ -23,6 +23,13 @@ constexpr std::uint32_t LargestPageAddress = 0xFFFFFF;  // three bytes on the wi
 // percent = p x 100 / n, rounded to the nearest integer, halves to even.
 int GaugePercent(std::size_t p, std::size_t n) { return static_cast<int>(DivideRoundHalfEven(p * 100, n)); }
 
+// Pages 1..last less the one the boot loader skips, when it is among them.
+std::size_t PagesSentOf(const BootLoaderProfile& profile, const LoadImage& image, const PageGeometry& geometry) {
+    const std::size_t last = image.LastPageToSend(geometry);
+    const bool skips = profile.skippedPage != 0 && profile.skippedPage <= last;
+    return last - (skips ? 1 : 0);
+}
+
 std::string WithFileName(std::string_view format, const std::string& fileName) {
     const std::size_t at = format.find("%s");
     if (at == std::string_view::npos) return std::string(format);
@@ -170,8 +177,7 @@ bool LoadEngine::Prepare(LoadImage& image, const Identity& identity) {
 bool LoadEngine::SendPages(const LoadImage& image, const PageGeometry& geometry) {
     const std::size_t total = image.PageCount(geometry);
     const std::size_t last = image.LastPageToSend(geometry);
-    const bool skips = profile_.skippedPage != 0 && profile_.skippedPage <= last;
-    const int toSend = static_cast<int>(last) - (skips ? 1 : 0);
+    const int toSend = static_cast<int>(PagesSentOf(profile_, image, geometry));
     for (std::size_t p = 1; p <= last; ++p) {
         if (window_.Cancelled()) {
             End(LoadReason::Cancelled, {});
@@ -233,6 +239,13 @@ struct SavedLinkSettings {
 // The image file, read; nullptr after the box for a missing one (told in `outcome`).
 // Before the progress window exists, a profile that says so sets the remembered rate back
 // on the way out.
+// Whether some geometry of the profile leaves the image a page to send.
+bool HasPageToSend(const LoadImage& image, const BootLoaderProfile& profile) {
+    for (const PageGeometry& geometry : profile.geometries)
+        if (PagesSentOf(profile, image, geometry) > 0) return true;
+    return false;
+}
+
 std::unique_ptr<LoadImage> TakeImage(TKX_RS& link, const BootLoaderProfile& profile, const LoadRequest& request,
                                      const SavedLinkSettings& saved, LoadOutcome& outcome) {
     try {
@@ -243,7 +256,17 @@ std::unique_ptr<LoadImage> TakeImage(TKX_RS& link, const BootLoaderProfile& prof
             link.Ui().ShowError(outcome.text);
             return nullptr;
         }
-        return request.readImage(request.fileName);
+        std::unique_ptr<LoadImage> image = request.readImage(request.fileName);
+        // A load that could program nothing must not end as a success: refused before
+        // the board is even woken, whatever page size its identity would select.
+        if (!HasPageToSend(*image, profile)) {
+            if (profile.rate.restoresBeforeWindow) link.SetBaudRate(saved.rate);
+            outcome.reason = LoadReason::TooShort;
+            outcome.text = texts::TooShort;
+            link.Ui().ShowError(outcome.text);
+            return nullptr;
+        }
+        return image;
     } catch (const std::exception&) {
         if (profile.rate.restoresBeforeWindow) link.SetBaudRate(saved.rate);
         throw;

@@ -8,7 +8,8 @@ LoadKind KindOf(LoadReason reason) {
         case LoadReason::WrongController:
         case LoadReason::TypeMismatch:
         case LoadReason::VersionMismatch:
-        case LoadReason::TooLong: return LoadKind::Refused;
+        case LoadReason::TooLong:
+        case LoadReason::TooShort: return LoadKind::Refused;
         case LoadReason::Cancelled: return LoadKind::Cancelled;
         case LoadReason::NoFileName:
         case LoadReason::FileMissing:
@@ -41,6 +42,7 @@ const char* ReasonName(LoadReason reason) {
         case LoadReason::TypeMismatch: return "type-mismatch";
         case LoadReason::VersionMismatch: return "version-mismatch";
         case LoadReason::TooLong: return "too-long";
+        case LoadReason::TooShort: return "too-short";
         case LoadReason::NoFileName: return "no-file-name";
         case LoadReason::FileMissing: return "file-missing";
         case LoadReason::RateRefused: return "rate-refused";

@@ -21,6 +21,7 @@ enum class LoadReason {
     TypeMismatch,
     VersionMismatch,
     TooLong,
+    TooShort,
     // failed before anything was sent
     NoFileName,
     FileMissing,

@@ -206,6 +206,23 @@ TEST_F(CliReplugTest, OnASignalToTheSimulator) {
     ExpectLoadedByteExact();
 }
 
+TEST_F(CliTest, AnImageWithNoPageToSendIsRefusedWithoutARequestOnTheWire) {
+    StartSim();
+    std::string text(Page, 'x');   // a page-long text file given the image's name
+    for (const Bytes& image : {Bytes{}, Bytes(text.begin(), text.end())}) {
+        SCOPED_TRACE(image.size());
+        std::filesystem::remove(report);
+        const RunResult r = Load(File(image), {"--report", report});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        ASSERT_FALSE(Lines(r.err).empty());
+        EXPECT_EQ(Lines(r.err).back(), "Программа слишком коротка.");
+        ExpectRecord("refused", "too-short", "Программа слишком коротка.");
+    }
+    StopSim();
+    EXPECT_TRUE(Log().empty()) << ReadAll(log);
+}
+
 struct Refusal {
     const char* name;
     std::vector<std::string> sim;
@@ -541,10 +558,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {"size:    67588 bytes", "pages:   22 of 3072 bytes", "sent:    none",
                   "trailer: none", "identity 0x1D2D: refused"},
                  "Программа слишком длинна.\n"},
-        InfoCase{"OnePageAndTrailer", WithTrailer(Image(Page), 0x2D, 0x70), 0,
+        InfoCase{"OnePageAndTrailer", WithTrailer(Image(Page), 0x2D, 0x70), 1,
                  {"size:    3075 bytes", "pages:   1 of 3072 bytes", "sent:    none", "trailer: 2D 70 00",
-                  "identity 0x1D2D: accepted"},
-                 ""},
+                  "identity 0x1D2D: refused"},
+                 "Программа слишком коротка.\n"},
+        InfoCase{"Empty", Bytes{}, 1,
+                 {"size:    0 bytes", "pages:   0 of 3072 bytes", "sent:    none", "trailer: none",
+                  "identity 0x1D2D: refused"},
+                 "Программа слишком коротка.\n"},
         InfoCase{"WrongType", WithTrailer(Image(2 * Page), 0x2E, 0x70), 1,
                  {"size:    6147 bytes", "pages:   2 of 3072 bytes", "sent:    none",
                   "trailer: 2E 70 00", "identity 0x1D2D: refused"},

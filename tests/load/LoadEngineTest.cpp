@@ -143,6 +143,22 @@ TEST_P(LoadEngineTest, AMissingFileIsToldBeforeAnyWindowOrFrame) {
     EXPECT_TRUE(device.requests.empty());
 }
 
+TEST_P(LoadEngineTest, AnImageWithNoPageToSendIsRefusedBeforeTheBoardIsWoken) {
+    // An empty file, and a text file given the image's name.
+    for (const std::string& content : {std::string(), std::string("not a firmware image, only text\r\n")}) {
+        SCOPED_TRACE(content.size());
+        ui.events.clear();
+        const std::string path = dir.File("short.rom");
+        WriteAll(path, content);
+        const LoadOutcome outcome = Load(path);
+        EXPECT_EQ(outcome.Kind(), LoadKind::Refused);
+        EXPECT_EQ(outcome.reason, LoadReason::TooShort);
+        EXPECT_EQ(ui.events, Texts{std::string("error:") + texts::TooShort});
+    }
+    EXPECT_EQ(ui.progressWindowsCreated, 0);
+    EXPECT_TRUE(line->writes.empty()) << "a request went out";
+}
+
 TEST_P(LoadEngineTest, ACancelWhileWakingEndsSilentlyAfterTheAttemptInHand) {
     device.silentOn = [](const BootRequest&) { return true; };
     // Pressed during the first attempt's wait for an answer.

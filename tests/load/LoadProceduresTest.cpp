@@ -219,7 +219,7 @@ TEST_F(Load, AProcedureLeftByAnExceptionStillSetsTheLinkBack) {
         WindowSystemGone() : std::runtime_error("the window system went away") {}
     };
     device.silentOn = [](const BootRequest&) { return true; };
-    const std::string path = Image(1024);
+    const std::string path = Image(3 * 1536);
     for (const bool patch : {false, true}) {
         SCOPED_TRACE(patch ? "PatchAndLoad" : "EraseAndLoad");
         device.requests.clear();
@@ -302,14 +302,6 @@ TEST_F(Load, AFailedEraseIsReportedAndNothingIsSent) {
     ExpectBoxThenWindowGone();
 }
 
-
-TEST_F(Load, ShorterThanAPageOnlyFinishes) {
-    device.identity = PatchIdentity;
-    link.PatchAndLoad(Image(3), false, 0, 0);
-    EXPECT_EQ(device.Count(fnWriteData) + device.Count(fnProgramPage), 0u);
-    EXPECT_EQ(device.Count(fnFinish), 1u);
-    EXPECT_EQ(ui.Infos(), Texts{Done});
-}
 
 
 

@@ -189,11 +189,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"Empty", Bytes{}, 0, nullptr}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(BootSessionTest, AnImageWithoutPagesToSendStillFinishesWithTheGaugeAtZero) {
-    Run(Bytes{});
-    EXPECT_TRUE(ui.Has("gauge:shown"));
-    EXPECT_TRUE(Gauge().empty());
-    EXPECT_EQ(device.requests.back().frame, (Bytes{0x06, 0xF9, 0x01, 0x00, 0x06, 0xFA}));
+TEST_F(BootSessionTest, OneWholePageAndATrailerIsStillNoPageToSend) {
+    const link::LoadOutcome outcome = Run(WithTrailer(Image(Page), 0x2D, 0x70, 0x00));
+    EXPECT_EQ(outcome.reason, link::LoadReason::TooShort);
+    EXPECT_TRUE(device.requests.empty());
 }
 
 // Refusals after the identity answer: one box, nothing sent after the identify request.
