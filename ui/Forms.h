@@ -73,7 +73,7 @@ struct Form {
 inline constexpr const char* FontFamily = "MS Sans Serif";
 inline constexpr int FontPoints = 8;
 
-// The standard buttons' places in a form, where a dialog's buttons sit.
+// The size of the port and rate dialogs' standard buttons.
 inline constexpr int DialogButtonWidth = 80, DialogButtonHeight = 27;
 // The one-line edit box and the closed drop-down list.
 inline constexpr int EditHeight = 21;
