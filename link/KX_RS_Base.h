@@ -10,6 +10,7 @@
 #include "link/KX_BI.h"
 #include "link/LinkContext.h"
 #include "platform/SerialPort.h"
+#include "ui/Forms.h"
 
 namespace kx::link {
 
@@ -18,8 +19,8 @@ public:
     static constexpr int MaxPorts = platform::SerialPorts::MaxPorts;
     static constexpr std::uint32_t QueueSize = 1048576;
     // The range the baud-rate dialog holds its field to.
-    static constexpr std::uint32_t MinDialogRate = 110;
-    static constexpr std::uint32_t MaxDialogRate = 921600;
+    static constexpr std::uint32_t MinDialogRate = ui::forms::baud_dialog::MinRate;
+    static constexpr std::uint32_t MaxDialogRate = ui::forms::baud_dialog::MaxRate;
 
     TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context = {});
     ~TKX_RS_Base() override;

@@ -24,6 +24,11 @@ inline constexpr const char* Warning =
     "ВНИМАНИЕ!\nВнимательно проверьте соответствие версий Вашего устройства и загружаемого "
     "программного обеспечения. При их несовпадении устройство может выйти из строя.";
 
+// The standard buttons of the dialogs and the progress window.
+inline constexpr const char* OkButton = "OK";
+inline constexpr const char* CancelButton = "Cancel";
+inline constexpr const char* HelpButton = "&Help";
+
 // The progress window and the dialogs.
 inline constexpr const char* ProgressCaption = "Progress...";
 inline constexpr const char* ProgressStart = "Прогресс";

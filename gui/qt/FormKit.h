@@ -1,34 +1,43 @@
 #pragma once
-// What every form of the program shares: the form font, fixed client sizes in pixels,
-// centring on the screen and the standard OK, Cancel and Help buttons with their glyphs.
-#include <QRect>
+// A form's widgets made from its description (ui/Forms.h): frame, caption, font, fixed
+// client size, every control of its kind at its place with its text and look, the tab
+// order, the first focus, and in a dialog the default and Esc buttons wired to its
+// results. The form classes add only what the toolkit needs beyond that.
+#include <QWidget>
+#include <vector>
+
+#include "ui/Forms.h"
 
 class QLabel;
-class QPushButton;
-class QWidget;
 
 namespace kx::gui {
 
-inline constexpr const char* FormFontFamily = "MS Sans Serif";
-inline constexpr int FormFontPoints = 8;
+Qt::WindowFlags WindowFlagsOf(ui::forms::Frame frame);
 
-// "MS Sans Serif" 8 pt where the machine has it; elsewhere the default family at 8 pt.
-void ApplyFormFont(QWidget& form, bool bold = false);
-// A window that neither the user nor the screen's font size can resize.
-void FixClientSize(QWidget& form, int width, int height);
+class FormBuilder {
+public:
+    // Builds `form` into `window`, which was made with WindowFlagsOf(form.frame).
+    FormBuilder(QWidget& window, const ui::forms::Form& form);
+
+    QWidget* Widget(const ui::forms::Control& control) const;
+    template <typename T>
+    T* Get(const ui::forms::Control& control) const {
+        return static_cast<T*>(Widget(control));
+    }
+
+private:
+    QWidget* Make(QWidget& window, const ui::forms::Control& control) const;
+    void Wire(QWidget& window) const;
+
+    const ui::forms::Form& form_;
+    std::vector<QWidget*> widgets_;  // in the description's declaration order
+};
+
 // Moves the window so that its outer frame is centred on its screen.
 void CentreOnScreen(QWidget& window);
-// Every label of `form` shows its text as it is: a file or port name with markup in it
-// is never taken for rich text. Called once its labels exist.
-void ShowTextAsText(QWidget& form);
 // Grows `label` downwards until its (wrapped) text fits at the screen's font size, but
-// never below `bottom`: a label sized for one line of a small font is not clipped at a
-// larger one.
+// never to `bottom` or beyond: a label sized for one line of a small font is not clipped
+// at a larger one.
 void FitLabelHeight(QLabel& label, int bottom);
-
-// Buttons of the standard kinds, placed at `geometry` (left, top, width, height).
-QPushButton* MakeOkButton(QWidget* parent, const QRect& geometry);
-QPushButton* MakeCancelButton(QWidget* parent, const QRect& geometry);
-QPushButton* MakeHelpButton(QWidget* parent, const QRect& geometry);
 
 }  // namespace kx::gui

@@ -1,6 +1,5 @@
 #include "gui/qt/QtUserInterface.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -15,6 +14,7 @@
 #include "gui/qt/TOpenDialog.h"
 #include "gui/qt/TPasswDlg.h"
 #include "gui/qt/TProgressForm.h"
+#include "ui/Texts.h"
 
 namespace kx::gui {
 namespace {
@@ -22,7 +22,7 @@ namespace {
 QMessageBox::StandardButton RunBox(QMessageBox::Icon icon, const char* caption, const std::string& text,
                                    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton byDefault,
                                    QMessageBox::StandardButton onEscape) {
-    QMessageBox box(icon, QString::fromLatin1(caption), QString::fromStdString(text), buttons);
+    QMessageBox box(icon, QString::fromUtf8(caption), QString::fromStdString(text), buttons);
     box.setTextFormat(Qt::PlainText);  // a file name with markup in it is shown as it is
     // Above the progress window, which stays on top of everything else.
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -36,15 +36,15 @@ QMessageBox::StandardButton RunBox(QMessageBox::Icon icon, const char* caption, 
 }  // namespace
 
 void QtUserInterface::ShowError(const std::string& message) {
-    RunBox(QMessageBox::Critical, "Error", message, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
+    RunBox(QMessageBox::Critical, texts::ErrorCaption, message, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void QtUserInterface::ShowInfo(const std::string& message) {
-    RunBox(QMessageBox::Information, "Information", message, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
+    RunBox(QMessageBox::Information, texts::InfoCaption, message, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool QtUserInterface::AskYesNo(const std::string& message) {
-    return RunBox(QMessageBox::Question, "Confirm", message, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
+    return RunBox(QMessageBox::Question, texts::ConfirmCaption, message, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
                   QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -67,7 +67,7 @@ std::optional<std::string> QtUserInterface::ChoosePort(const std::vector<std::st
 
 std::optional<double> QtUserInterface::ChooseBaudRate(std::uint32_t current) {
     TKX_RS232_SetBRDlg dialog;
-    dialog.BSE->setValue(static_cast<int>(std::min<std::uint32_t>(current, TKX_RS232_SetBRDlg::MaxRate)));
+    dialog.BSE->setValue(static_cast<int>(std::min<std::uint32_t>(current, dialog.BSE->maximum())));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     dialog.BSE->interpretText();
     return static_cast<double>(dialog.BSE->value());
@@ -78,11 +78,6 @@ std::optional<std::string> QtUserInterface::EnterPassword(const std::string& pro
     dialog.Label1->setText(QString::fromStdString(prompt));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.MaskEdit1->EnteredText().toStdString();
-}
-
-void QtUserInterface::CancelProgress() {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (auto* progress = qobject_cast<TProgressForm*>(window)) progress->BitBtn1Click();
 }
 
 std::optional<std::string> QtUserInterface::ChooseFile(const std::string& filter, const std::string& initialDir) {

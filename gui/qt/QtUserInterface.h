@@ -21,8 +21,6 @@ public:
 
     // The window the open dialog belongs to (none until set).
     void SetOwner(QWidget* owner) { owner_ = owner; }
-    // Presses cancel on every progress window now shown.
-    static void CancelProgress();
 
 private:
     QWidget* owner_ = nullptr;

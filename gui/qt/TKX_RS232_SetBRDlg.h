@@ -3,8 +3,6 @@
 // link's rate selection fills it, shows it and reads the value.
 #include <QDialog>
 
-#include "link/KX_RS_Base.h"
-
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -15,12 +13,6 @@ class TKX_RS232_SetBRDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int ClientWidth = 301;
-    static constexpr int ClientHeight = 89;
-    static constexpr int HelpContext = 10305;
-    static constexpr int MinRate = static_cast<int>(link::TKX_RS_Base::MinDialogRate);
-    static constexpr int MaxRate = static_cast<int>(link::TKX_RS_Base::MaxDialogRate);
-
     explicit TKX_RS232_SetBRDlg(QWidget* parent = nullptr);
 
     QLabel* Label2;

@@ -13,10 +13,6 @@ class TKX_RS232_SetNumDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int ClientWidth = 337;
-    static constexpr int ClientHeight = 85;
-    static constexpr int HelpContext = 10001;
-
     explicit TKX_RS232_SetNumDlg(QWidget* parent = nullptr);
 
     QLabel* Label1;

@@ -20,9 +20,6 @@ class TMainForm final : public QWidget, private app::MainView {
     Q_OBJECT
 
 public:
-    static constexpr int ClientWidth = 361;
-    static constexpr int ClientHeight = 251;
-
     explicit TMainForm(ui::UserInterface& ui, app::MainPresenter::LinkFactory makeLink = {},
                        const std::string& mutexName = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -43,13 +40,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void BuildComponents();
 
     void SetCaption(const std::string& caption) override;
     void ShowImagePath(const std::string& path) override;
     void SetBusy(bool busy) override;
     app::WindowPlacement Placement() const override;
     void ApplyPlacement(const app::WindowPlacement& placement) override;
+    app::ScreenArea Screen() const override;
     void Close() override { close(); }
 
     app::MainPresenter presenter_;

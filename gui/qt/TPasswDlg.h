@@ -13,9 +13,6 @@ class TPasswDlg final : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int ClientWidth = 233;
-    static constexpr int ClientHeight = 139;
-
     explicit TPasswDlg(QWidget* parent = nullptr);
 
     QLabel* Label1;

@@ -11,41 +11,14 @@
 
 namespace kx::gui {
 
-namespace {
+namespace form = ui::forms::progress_window;
 
-QProgressBar* MakeGauge(QWidget* parent) {
-    auto* gauge = new QProgressBar(parent);
-    gauge->setGeometry(21, 48, 220, 25);
-    gauge->setRange(0, 100);
-    gauge->setValue(0);
-    gauge->setFormat(QStringLiteral("%p%"));  // the value as "%d%%": 42%
-    gauge->setAlignment(Qt::AlignCenter);
-    gauge->setTextVisible(true);
-    QPalette palette = gauge->palette();
-    palette.setColor(QPalette::Highlight, QColor(0, 0, 255));
-    gauge->setPalette(palette);
-    return gauge;
-}
-
-}  // namespace
-
-TProgressForm::TProgressForm(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint) {
-    setWindowTitle(QStringLiteral("Progress..."));
-    ApplyFormFont(*this);
-    FixClientSize(*this, ClientWidth, ClientHeight);
-
-    ProgressGauge = MakeGauge(this);
-
-    ProgressLabel = new QLabel(QStringLiteral("Прогресс"), this);
-    ProgressLabel->setGeometry(0, 0, ClientWidth, 41);
-    ProgressLabel->setAlignment(Qt::AlignCenter);
-    ProgressLabel->setWordWrap(true);
-
-    BitBtn1 = MakeCancelButton(this, QRect(75, 80, 111, 25));
+TProgressForm::TProgressForm(QWidget* parent) : QWidget(parent, WindowFlagsOf(ui::forms::ProgressWindow.frame)) {
+    const FormBuilder built(*this, ui::forms::ProgressWindow);
+    ProgressGauge = built.Get<QProgressBar>(form::ProgressGauge);
+    ProgressLabel = built.Get<QLabel>(form::ProgressLabel);
+    BitBtn1 = built.Get<QPushButton>(form::BitBtn1);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    ShowTextAsText(*this);
-
     FormCreate();
 }
 
@@ -53,11 +26,14 @@ void TProgressForm::SetLabel(const std::string& text) { ProgressLabel->setText(Q
 
 void TProgressForm::SetGaugeVisible(bool visible) { ProgressGauge->setVisible(visible); }
 
-void TProgressForm::SetProgress(int percent) { ProgressGauge->setValue(std::clamp(percent, 0, 100)); }
+void TProgressForm::SetProgress(int percent) {
+    ProgressGauge->setValue(std::clamp(percent, form::ProgressGauge.minimum, form::ProgressGauge.maximum));
+}
 
 void TProgressForm::ShowCancelButton() { BitBtn1->setVisible(true); }
 
 void TProgressForm::keyPressEvent(QKeyEvent* event) {
+    // A hidden cancel button takes no Esc.
     if (event->key() == Qt::Key_Escape && BitBtn1->isVisible()) BitBtn1->click();
     else QWidget::keyPressEvent(event);
 }

@@ -17,9 +17,6 @@ class TProgressForm final : public QWidget, public ui::ProgressWindow {
     Q_OBJECT
 
 public:
-    static constexpr int ClientWidth = 261;
-    static constexpr int ClientHeight = 113;
-
     explicit TProgressForm(QWidget* parent = nullptr);
 
     QProgressBar* ProgressGauge;

@@ -1,5 +1,7 @@
 #include "gui/qt/WindowPlacementMap.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 
 namespace kx::gui {
@@ -14,7 +16,6 @@ int StateOf(Qt::WindowStates states) {
     return WindowPlacement::Normal;
 }
 
-// A state the file should not hold (anything but 0, 1, 2) opens the window normally.
 Qt::WindowState WindowStateOf(int state) {
     if (state == WindowPlacement::Minimized) return Qt::WindowMinimized;
     if (state == WindowPlacement::Maximized) return Qt::WindowMaximized;
@@ -38,12 +39,15 @@ WindowPlacement PlacementOf(const QWidget& window, WindowPlacement::Border borde
 void ApplyPlacement(QWidget& window, const WindowPlacement& placement) {
     const Qt::WindowState state = WindowStateOf(placement.State);
     window.setWindowState(state);
-    if (state == Qt::WindowMaximized) return;
-    window.move(placement.Left, placement.Top);
-    if (placement.BorderStyle != WindowPlacement::Border::Sizeable) return;
-    // The file holds the outer size; resize() takes the client size.
-    const QSize frameExtra = window.frameGeometry().size() - window.geometry().size();
-    window.resize(placement.Width - frameExtra.width(), placement.Height - frameExtra.height());
+    // move() places the outer frame of a top-level window.
+    if (state != Qt::WindowMaximized) window.move(placement.Left, placement.Top);
+}
+
+app::ScreenArea ScreenOf(const QWidget& window) {
+    const QScreen* screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) return {};
+    const QRect area = screen->geometry();
+    return {area.x(), area.y(), area.width(), area.height()};
 }
 
 }  // namespace kx::gui

@@ -16,11 +16,11 @@ int main(int argc, char** argv) {
     // A second copy ends here, before it shows anything or touches port or settings.
     if (MainForm.Presenter().MustEnd()) return 0;
 
-    // Asked to end by the system: close as the close box does, after cancelling a load.
+    // Asked to end by the system: close as the close box does; a running load is cancelled
+    // first, and the window closes when it has ended.
     kx::gui::TerminationSignal termination;
     QObject::connect(&termination, &kx::gui::TerminationSignal::Received, &MainForm, [&MainForm] {
         if (MainForm.Presenter().RequestEnd()) MainForm.close();
-        else kx::gui::QtUserInterface::CancelProgress();
     });
 
     const auto autoTest = kx::gui::TAutoTest::FromEnvironment(MainForm);

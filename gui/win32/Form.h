@@ -1,17 +1,34 @@
 #pragma once
-// A top-level window built in code. Its client size and its controls' places are given
-// in pixels at 96 dots per inch and scaled to the monitor's DPI, again whenever the
+// A top-level window built from its description (ui/Forms.h): frame, caption, font,
+// client size and every control of its kind, in the described tab order. Places and
+// sizes are pixels at 96 dots per inch, scaled to the monitor's DPI, again whenever the
 // window moves to a monitor with another one. The window is destroyed with the object.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "ui/Forms.h"
+
 namespace kx::wgui {
 
-struct Bounds {
-    int left, top, width, height;
-};
+// A described control's identifier: the standard ones for the OK, Cancel and Help kinds,
+// so that the dialog manager's Enter and Esc reach them; the others by their place in the
+// description.
+constexpr int ControlId(const ui::forms::Form& form, const ui::forms::Control& control) {
+    using ui::forms::Kind;
+    if (control.kind == Kind::OkButton) return IDOK;
+    if (control.kind == Kind::CancelButton) return IDCANCEL;
+    if (control.kind == Kind::HelpButton) return IDHELP;
+    return 101 + ui::forms::IndexOf(form, control);
+}
+// A spin edit's arrows, beside its edit box.
+constexpr int ArrowsId(int spinEditId) { return spinEditId + 0x100; }
+// 0xRRGGBB as the system's colour.
+constexpr COLORREF ColourOf(std::uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+using Bounds = ui::forms::Bounds;
 
 struct FormStyle {
     DWORD style;
@@ -34,10 +51,8 @@ public:
 
 protected:
     Form() = default;
-    // Creates the window hidden, with `caption`, owned by `owner` (may be null).
-    void Create(const std::wstring& caption, const FormStyle& style, HWND owner);
-    HWND AddControl(const wchar_t* windowClass, const std::wstring& text, DWORD style, Bounds bounds, int id,
-                    bool regularFont = false);
+    // Creates the window of `form` hidden, owned by `owner` (may be null), with its controls.
+    void Build(const ui::forms::Form& form, HWND owner);
     // The window's messages; the default handles DPI changes and DefWindowProc.
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -46,7 +61,13 @@ private:
         HWND hwnd;
         Bounds bounds;
         bool regularFont;
+        int listRows;  // a drop-down list's window holds its open list too
     };
+    void Create(const std::wstring& caption, const FormStyle& style, HWND owner);
+    HWND AddControl(const wchar_t* windowClass, const std::wstring& text, DWORD style, Bounds bounds, int id,
+                    bool regularFont = false, int listRows = 0);
+    void AddDescribed(const ui::forms::Form& form, const ui::forms::Control& control);
+    void AddSpinEdit(const ui::forms::Control& control, int id, DWORD style);
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void MakeFonts();
     void ApplyDpi(int dpi, const RECT* suggested);

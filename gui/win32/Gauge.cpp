@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <string>
 
+#include "gui/win32/Form.h"
+
 namespace kx::wgui {
 
 namespace {
 
-constexpr COLORREF FillColour = RGB(0, 0, 255);
+constexpr auto& Described = ui::forms::progress_window::ProgressGauge;
+constexpr COLORREF FillColour = ColourOf(Described.colour);
 constexpr COLORREF BackColour = RGB(255, 255, 255);
 
 void DrawText(HDC dc, const RECT& area, const std::wstring& text, COLORREF colour, const RECT& clip) {
@@ -27,7 +30,8 @@ void Paint(HWND hwnd) {
     GetClientRect(hwnd, &area);
     const int value = GaugeValue(hwnd);
     RECT filled = area, rest = area;
-    filled.right = area.left + MulDiv(area.right - area.left, value, 100);
+    filled.right = area.left + MulDiv(area.right - area.left, value - Described.minimum,
+                                      Described.maximum - Described.minimum);
     rest.left = filled.right;
     HBRUSH fill = CreateSolidBrush(FillColour), back = CreateSolidBrush(BackColour);
     FillRect(dc, &filled, fill);
@@ -68,7 +72,7 @@ const wchar_t* GaugeClass() {
 }
 
 void SetGaugeValue(HWND gauge, int percent) {
-    const int value = std::clamp(percent, 0, 100);
+    const int value = std::clamp(percent, Described.minimum, Described.maximum);
     if (GaugeValue(gauge) == value) return;
     SetWindowLongPtrW(gauge, GWLP_USERDATA, value);
     InvalidateRect(gauge, nullptr, FALSE);

@@ -32,29 +32,18 @@ private:
 
 }  // namespace
 
-void ModalForm::CreateDialogWindow(const std::wstring& caption, int clientWidth, int clientHeight, bool boldFont) {
-    Create(caption,
-           {WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
-            clientWidth, clientHeight, boldFont},
-           GetActiveWindow());
+void ModalForm::BuildDialog(const ui::forms::Form& form) {
+    form_ = &form;
+    Build(form, GetActiveWindow());
     CentreOnScreen();
 }
 
-void ModalForm::AddDialogButtons(Bounds ok, Bounds cancel, const Bounds* help) {
-    AddControl(L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, ok, OkButtonId);
-    AddControl(L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, cancel, CancelButtonId);
-    if (help != nullptr) {
-        HWND button = AddControl(L"BUTTON", L"&Help", WS_TABSTOP | BS_PUSHBUTTON, *help, HelpButtonId);
-        EnableWindow(button, FALSE);
-    }
-}
-
-bool ModalForm::RunModal(HWND focus) {
+bool ModalForm::RunModal() {
     {
         DisabledWindows others(Handle());
         ShowWindow(Handle(), SW_SHOW);
         SetForegroundWindow(Handle());
-        SetFocus(focus);
+        SetFocus(Control(ControlId(*form_, *form_->initialFocus)));
         running_ = true;
         accepted_ = false;
         RunLoop();
@@ -82,15 +71,15 @@ void ModalForm::RunLoop() {
 LRESULT ModalForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case DM_GETDEFID:
-        return MAKELRESULT(OkButtonId, DC_HASDEFID);
+        return MAKELRESULT(ControlId(*form_, *form_->defaultButton), DC_HASDEFID);
     case WM_COMMAND:
-        if (LOWORD(wParam) == OkButtonId && IsWindowEnabled(Control(OkButtonId))) {
+        if (LOWORD(wParam) == IDOK && IsWindowEnabled(Control(IDOK))) {
             BeforeOk();
             accepted_ = true;
             running_ = false;
             return 0;
         }
-        if (LOWORD(wParam) == CancelButtonId) {
+        if (LOWORD(wParam) == IDCANCEL) {
             running_ = false;
             return 0;
         }

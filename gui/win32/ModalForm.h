@@ -1,28 +1,19 @@
 #pragma once
-// A dialog built in code and shown modally: the other windows of the program are
-// disabled while it runs; Enter presses the default button (OK), Esc and the close box
-// end it with Cancel, Tab moves through the controls in the order they were added.
+// A dialog built from its description and shown modally: the other windows of the
+// program are disabled while it runs; Enter presses the default button (OK), Esc and the
+// close box end it with Cancel, Tab moves through the controls in the described order.
 #include "gui/win32/Form.h"
 
 namespace kx::wgui {
 
-// The dialogs' OK, Cancel and Help buttons: the standard identifiers, so that the
-// dialog manager's Enter and Esc reach them.
-inline constexpr int OkButtonId = IDOK;
-inline constexpr int CancelButtonId = IDCANCEL;
-inline constexpr int HelpButtonId = IDHELP;
-
 class ModalForm : public Form {
 public:
-    // True when the dialog ended with OK.
-    bool RunModal(HWND focus);
+    // True when the dialog ended with OK. The described first control has the keyboard.
+    bool RunModal();
 
 protected:
-    // Fixed dialog border with the system menu only, centred on the screen.
-    void CreateDialogWindow(const std::wstring& caption, int clientWidth, int clientHeight, bool boldFont = false);
-    // OK (default), Cancel and, when `help` is given, a disabled Help button: no help
-    // system comes with the program.
-    void AddDialogButtons(Bounds ok, Bounds cancel, const Bounds* help = nullptr);
+    // The dialog's window and controls, centred on the screen.
+    void BuildDialog(const ui::forms::Form& form);
     // Runs before an OK ends the dialog; a form that must correct its fields does so here.
     virtual void BeforeOk() {}
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -30,6 +21,7 @@ protected:
 private:
     void RunLoop();
 
+    const ui::forms::Form* form_ = nullptr;
     bool running_ = false;
     bool accepted_ = false;
 };

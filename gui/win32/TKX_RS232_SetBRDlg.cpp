@@ -4,29 +4,28 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
 #include <string>
 
 namespace kx::wgui {
 
+namespace {
+
+namespace form = ui::forms::baud_dialog;
+
+constexpr auto MinRate = static_cast<std::uint32_t>(form::BSE.minimum);
+constexpr auto MaxRate = static_cast<std::uint32_t>(form::BSE.maximum);
+
+}  // namespace
+
 TKX_RS232_SetBRDlg::TKX_RS232_SetBRDlg() {
-    CreateDialogWindow(L"Выбор скорости обмена СОМ-порта", ClientWidth, ClientHeight);
-    AddControl(L"STATIC", L"Скорость обмена, бод", SS_LEFT, {8, 16, 153, 13}, -1);
-    const Bounds help{208, 48, 80, 27};
-    AddDialogButtons({8, 48, 80, 27}, {108, 48, 80, 27}, &help);
-    // The arrows sit beside the edit box rather than inside it, so both keep their
-    // places when the window is scaled to another DPI.
-    HWND edit = AddControl(L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_RIGHT | ES_NUMBER, {192, 12, 80, 21}, BSE);
-    HWND arrows = AddControl(UPDOWN_CLASSW, L"", UDS_ARROWKEYS | UDS_NOTHOUSANDS, {272, 12, 17, 21}, BSEArrows);
-    SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);  // the Up and Down keys in the box
-    SendMessageW(arrows, UDM_SETRANGE32, MinRate, MaxRate);
-    UDACCEL step{0, Step};
-    SendMessageW(arrows, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
+    BuildDialog(ui::forms::BaudDialog);
     SetValue(MinRate);
 }
 
 std::optional<double> TKX_RS232_SetBRDlg::Choose(std::uint32_t current) {
     SetValue(current);
-    if (!RunModal(Control(OkButtonId))) return std::nullopt;
+    if (!RunModal()) return std::nullopt;
     return static_cast<double>(Value());
 }
 

@@ -1,7 +1,6 @@
 #pragma once
-// The baud-rate dialog: an edit box with up and down arrows, 110 to 921600 bit/s in
-// steps of 10; a value outside is brought to the nearest bound, text that is not a
-// number reads as the lowest rate.
+// The baud-rate dialog: an edit box with up and down arrows for the rate in bit/s, kept
+// within its described range.
 #include <cstdint>
 #include <optional>
 
@@ -11,9 +10,8 @@ namespace kx::wgui {
 
 class TKX_RS232_SetBRDlg final : public ModalForm {
 public:
-    static constexpr int ClientWidth = 301, ClientHeight = 89;
-    static constexpr int BSE = 101, BSEArrows = 102;
-    static constexpr std::uint32_t MinRate = 110, MaxRate = 921600, Step = 10;
+    static constexpr int BSE = ControlId(ui::forms::BaudDialog, ui::forms::baud_dialog::BSE);
+    static constexpr int BSEArrows = ArrowsId(BSE);
 
     TKX_RS232_SetBRDlg();
     // Starts at `current`; the value on OK, nullopt on Cancel.

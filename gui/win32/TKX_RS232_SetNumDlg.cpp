@@ -7,17 +7,7 @@ namespace kx::wgui {
 using platform::win32::Utf8ToWide;
 using platform::win32::WideToUtf8;
 
-namespace {
-constexpr int DroppedListHeight = 200;  // the combo box's height includes its open list
-}
-
-TKX_RS232_SetNumDlg::TKX_RS232_SetNumDlg() {
-    CreateDialogWindow(L"Выбор номера порта", ClientWidth, ClientHeight);
-    AddControl(L"STATIC", L"Выберите последовательный порт", SS_LEFT, {8, 8, 201, 13}, -1);
-    AddControl(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, {224, 8, 105, DroppedListHeight}, PCB);
-    const Bounds help{248, 48, 80, 27};
-    AddDialogButtons({64, 48, 80, 27}, {156, 48, 80, 27}, &help);
-}
+TKX_RS232_SetNumDlg::TKX_RS232_SetNumDlg() { BuildDialog(ui::forms::PortDialog); }
 
 std::optional<std::string> TKX_RS232_SetNumDlg::Choose(const std::vector<std::string>& entries, int selected) {
     HWND list = Control(PCB);
@@ -25,7 +15,7 @@ std::optional<std::string> TKX_RS232_SetNumDlg::Choose(const std::vector<std::st
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf8ToWide(entry).c_str()));
     const int count = static_cast<int>(entries.size());
     SendMessageW(list, CB_SETCURSEL, selected >= 0 && selected < count ? selected : -1, 0);
-    if (!RunModal(list)) return std::nullopt;
+    if (!RunModal()) return std::nullopt;
     const LRESULT index = SendMessageW(list, CB_GETCURSEL, 0, 0);
     if (index == CB_ERR) return std::string();
     std::wstring text(static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXTLEN, index, 0)), L'\0');

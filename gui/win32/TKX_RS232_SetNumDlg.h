@@ -10,8 +10,7 @@ namespace kx::wgui {
 
 class TKX_RS232_SetNumDlg final : public ModalForm {
 public:
-    static constexpr int ClientWidth = 337, ClientHeight = 85;
-    static constexpr int PCB = 101;
+    static constexpr int PCB = ControlId(ui::forms::PortDialog, ui::forms::port_dialog::PCB);
 
     TKX_RS232_SetNumDlg();
     // The entries in list order, `selected` selected (-1: none). On OK the selected

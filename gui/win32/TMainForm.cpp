@@ -9,12 +9,7 @@ using platform::win32::Utf8ToWide;
 
 namespace {
 
-constexpr wchar_t WarningText[] =
-    L"ВНИМАНИЕ!\nВнимательно проверьте соответствие версий Вашего устройства и загружаемого "
-    L"программного обеспечения. При их несовпадении устройство может выйти из строя.";
-constexpr COLORREF WarningColour = RGB(255, 0, 255);  // fuchsia
-constexpr int WarningHeight = 75;
-constexpr DWORD MainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr COLORREF WarningColour = ColourOf(ui::forms::main_window::Label1.colour);
 
 int ShowCommandOf(int state) {
     if (state == WindowPlacement::Minimized) return SW_SHOWMINIMIZED;
@@ -24,27 +19,21 @@ int ShowCommandOf(int state) {
 
 }  // namespace
 
-TMainForm::TMainForm(MessagePump& pump)
+TMainForm::TMainForm(MessagePump& pump, ui::UserInterface& ui, app::MainPresenter::LinkFactory makeLink,
+                     const std::string& mutexName)
     : warningBrush_(CreateSolidBrush(WarningColour)),
       registration_(pump, [this] {
-          Create(L"BootLoader for PIC24/PIC33", {MainStyle, WS_EX_CONTROLPARENT, ClientWidth, ClientHeight}, nullptr);
+          Build(ui::forms::MainWindow, nullptr);
           return Handle();
-      }()) {
-    AddControl(L"BUTTON", L"Выбрать СОМ-порт", WS_TABSTOP | BS_PUSHBUTTON, {24, 16, 321, 25}, bRS232);
-    AddControl(L"BUTTON", L"Открыть файл прошивки", WS_TABSTOP | BS_PUSHBUTTON, {24, 56, 321, 25}, bOpen);
-    AddControl(L"BUTTON", L"Загрузить ", WS_TABSTOP | BS_PUSHBUTTON, {24, 136, 321, 25}, bLoad);
-    AddControl(L"STATIC", L"lFN", SS_LEFT | SS_NOPREFIX, {24, 88, 321, 41}, lFN);
-    AddControl(L"STATIC", WarningText, SS_CENTER | SS_NOPREFIX,
-               {0, ClientHeight - WarningHeight, ClientWidth, WarningHeight}, Label1);
-}
+      }()),
+      presenter_(*this, ui, std::move(makeLink), mutexName) {}
 
 TMainForm::~TMainForm() { DeleteObject(warningBrush_); }
 
 void TMainForm::FormShow() {
-    if (presenter_ != nullptr) presenter_->FormShow();
-    CentreOnScreen();  // the restored left and top do not survive the first show
+    presenter_.FormShow();
     ShowWindow(Handle(), ShowCommandOf(restoredState_));
-    SetFocus(Control(bRS232));
+    SetFocus(Control(ControlId(ui::forms::MainWindow, *ui::forms::MainWindow.initialFocus)));
     UpdateWindow(Handle());
 }
 
@@ -83,18 +72,22 @@ WindowPlacement TMainForm::Placement() const {
 }
 
 void TMainForm::ApplyPlacement(const WindowPlacement& placement) {
-    // A state the file should not hold opens the window normally; a fixed border keeps its size.
-    restoredState_ = placement.State == WindowPlacement::Minimized || placement.State == WindowPlacement::Maximized
-                         ? placement.State
-                         : WindowPlacement::Normal;
+    restoredState_ = placement.State;
     SetWindowPos(Handle(), nullptr, placement.Left, placement.Top, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+app::ScreenArea TMainForm::Screen() const {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(Handle(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& area = monitor.rcMonitor;
+    return {area.left, area.top, area.right - area.left, area.bottom - area.top};
+}
+
 void TMainForm::OnCommand(int id) {
-    if (presenter_ == nullptr) return;
-    if (id == bRS232) presenter_->bRS232Click();
-    else if (id == bOpen) presenter_->bOpenClick();
-    else if (id == bLoad) presenter_->bLoadClick();
+    if (id == bRS232) presenter_.bRS232Click();
+    else if (id == bOpen) presenter_.bOpenClick();
+    else if (id == bLoad) presenter_.bLoadClick();
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -117,17 +110,17 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_QUERYENDSESSION:
-        // Windows is shutting down or the user logs off: not in the middle of a load,
-        // which closes the window itself when it has ended.
-        return presenter_ == nullptr || presenter_->RequestEnd() ? TRUE : FALSE;
+        // Windows is shutting down or the user logs off: not in the middle of a load, which
+        // is cancelled now and closes the window itself when it has ended.
+        return presenter_.RequestEnd() ? TRUE : FALSE;
     case WM_ENDSESSION:
         // The process ends after this message: the settings are written now.
-        if (wParam != FALSE && presenter_ != nullptr) presenter_->FormClose();
+        if (wParam != FALSE) presenter_.FormClose();
         return 0;
     case WM_CLOSE:
-        // A running load keeps the window: its progress window's Cancel is the way out.
+        // During a load the presenter cancels it and closes the window once it has ended.
         // The window itself goes with this object, after the main loop has ended.
-        if (presenter_ == nullptr || presenter_->FormClose()) PostQuitMessage(0);
+        if (presenter_.FormClose()) PostQuitMessage(0);
         return 0;
     default:
         break;

@@ -5,23 +5,28 @@
 #include <memory>
 #include <string>
 
+#include "app/MainPresenter.h"
 #include "gui/win32/Form.h"
 #include "gui/win32/MessagePump.h"
-#include "app/MainPresenter.h"
 
 namespace kx::wgui {
 
 class TMainForm final : public Form, public app::MainView {
 public:
-    static constexpr int ClientWidth = 361, ClientHeight = 251;
-    static constexpr int bRS232 = 101, bOpen = 102, bLoad = 103, lFN = 104, Label1 = 105;
+    static constexpr int bRS232 = ControlId(ui::forms::MainWindow, ui::forms::main_window::bRS232);
+    static constexpr int bOpen = ControlId(ui::forms::MainWindow, ui::forms::main_window::bOpen);
+    static constexpr int bLoad = ControlId(ui::forms::MainWindow, ui::forms::main_window::bLoad);
+    static constexpr int lFN = ControlId(ui::forms::MainWindow, ui::forms::main_window::lFN);
+    static constexpr int Label1 = ControlId(ui::forms::MainWindow, ui::forms::main_window::Label1);
 
-    explicit TMainForm(MessagePump& pump);
+    // The window and its presenter, which talks to `ui` and takes the single-instance lock
+    // `mutexName` (the program file's name when empty).
+    TMainForm(MessagePump& pump, ui::UserInterface& ui, app::MainPresenter::LinkFactory makeLink = {},
+              const std::string& mutexName = {});
     ~TMainForm() override;
-    // Wires the window to its presenter; clicks do nothing before.
-    void Attach(app::MainPresenter& presenter) { presenter_ = &presenter; }
-    // The first show: the presenter's start-up, then the window opens centred in the
-    // restored state.
+    app::MainPresenter& Presenter() { return presenter_; }
+    // The first show: the presenter's start-up, then the window opens where the presenter
+    // placed it, in the restored state.
     void FormShow();
 
     void SetCaption(const std::string& caption) override;
@@ -29,6 +34,7 @@ public:
     void SetBusy(bool busy) override;
     app::WindowPlacement Placement() const override;
     void ApplyPlacement(const app::WindowPlacement& placement) override;
+    app::ScreenArea Screen() const override;
     // As the close box does; after the handler that asks for it has returned.
     void Close() override { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 
@@ -38,11 +44,11 @@ protected:
 private:
     void OnCommand(int id);
 
-    app::MainPresenter* presenter_ = nullptr;
     int restoredState_ = app::WindowPlacement::Normal;
     HWND lastFocus_ = nullptr;  // the control that had the keyboard when the window was left
     HBRUSH warningBrush_;
     ModelessRegistration registration_;
+    app::MainPresenter presenter_;  // made once the window exists
 };
 
 }  // namespace kx::wgui

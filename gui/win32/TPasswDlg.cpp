@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "gui/win32/MaskChars.h"
 #include "platform/win32/WinText.h"
 
 namespace kx::wgui {
@@ -13,6 +12,17 @@ using platform::win32::WideToUtf8;
 namespace {
 
 constexpr UINT_PTR MaskSubclassId = 1;
+constexpr int MaxChars = ui::forms::password_dialog::MaxChars;
+
+// Backspace, Ctrl+C and the like: editing keys, not text.
+constexpr bool IsControlChar(wchar_t c) { return c < 0x20 || c == 0x7F; }
+
+std::wstring KeepMaskChars(const std::wstring& text) {
+    std::wstring kept;
+    for (wchar_t c : text)
+        if (ui::forms::password_dialog::Accepts(c)) kept += c;
+    return kept;
+}
 
 // What the clipboard holds, as wide text; empty when it holds no text.
 std::wstring ClipboardText(HWND owner) {
@@ -31,7 +41,7 @@ std::wstring ClipboardText(HWND owner) {
 // Keeps out of the edit box every character the mask does not take, typed or pasted.
 LRESULT CALLBACK MaskProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     if (message == WM_CHAR && !IsControlChar(static_cast<wchar_t>(wParam)) &&
-        !IsMaskChar(static_cast<wchar_t>(wParam))) {
+        !ui::forms::password_dialog::Accepts(static_cast<wchar_t>(wParam))) {
         MessageBeep(MB_OK);
         return 0;
     }
@@ -47,19 +57,13 @@ LRESULT CALLBACK MaskProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
 }  // namespace
 
 TPasswDlg::TPasswDlg() {
-    CreateDialogWindow(L"Контроль доступа", ClientWidth, ClientHeight, /*boldFont=*/true);
-    AddControl(L"STATIC", L"", SS_CENTER, {8, 9, 217, 39}, Label1, /*regularFont=*/true);
-    HWND edit = AddControl(L"EDIT", L"", WS_TABSTOP | WS_BORDER | ES_PASSWORD | ES_AUTOHSCROLL, {53, 64, 128, 21},
-                           MaskEdit1, /*regularFont=*/true);
-    SendMessageW(edit, EM_SETPASSWORDCHAR, EchoChar, 0);
-    SendMessageW(edit, EM_SETLIMITTEXT, MaxChars, 0);
-    SetWindowSubclass(edit, MaskProc, MaskSubclassId, 0);
-    AddDialogButtons({18, 99, 77, 27}, {130, 99, 77, 27});
+    BuildDialog(ui::forms::PasswordDialog);
+    SetWindowSubclass(Control(MaskEdit1), MaskProc, MaskSubclassId, 0);
 }
 
 std::optional<std::string> TPasswDlg::Ask(const std::string& prompt) {
     SetWindowTextW(Control(Label1), Utf8ToWide(prompt).c_str());
-    if (!RunModal(Control(MaskEdit1))) return std::nullopt;
+    if (!RunModal()) return std::nullopt;
     wchar_t text[MaxChars + 1] = {};
     GetWindowTextW(Control(MaskEdit1), text, MaxChars + 1);
     return WideToUtf8(text);

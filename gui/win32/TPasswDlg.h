@@ -10,10 +10,8 @@ namespace kx::wgui {
 
 class TPasswDlg final : public ModalForm {
 public:
-    static constexpr int ClientWidth = 233, ClientHeight = 139;
-    static constexpr int Label1 = 100, MaskEdit1 = 101;
-    static constexpr int MaxChars = 10;
-    static constexpr wchar_t EchoChar = L'$';
+    static constexpr int Label1 = ControlId(ui::forms::PasswordDialog, ui::forms::password_dialog::Label1);
+    static constexpr int MaskEdit1 = ControlId(ui::forms::PasswordDialog, ui::forms::password_dialog::MaskEdit1);
 
     TPasswDlg();
     // The text typed on OK, nullopt on Cancel.

@@ -8,18 +8,13 @@ namespace kx::wgui {
 
 TProgressForm::TProgressForm(MessagePump& pump)
     : registration_(pump, [this] {
-          Create(L"Progress...",
-                 {WS_POPUP | WS_CAPTION | WS_BORDER, WS_EX_TOPMOST | WS_EX_CONTROLPARENT, ClientWidth, ClientHeight},
-                 nullptr);
+          Build(ui::forms::ProgressWindow, nullptr);
           return Handle();
       }()) {
-    AddControl(GaugeClass(), L"", 0, {21, 48, 220, 25}, ProgressGauge);
-    AddControl(L"STATIC", L"Прогресс", SS_CENTER, {0, 0, ClientWidth, 41}, ProgressLabel);
-    AddControl(L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, {75, 80, 111, 25}, BitBtn1);
     FormCreate();
     CentreOnScreen();
     ShowWindow(Handle(), SW_SHOW);
-    SetFocus(Control(BitBtn1));
+    SetFocus(Control(ControlId(ui::forms::ProgressWindow, *ui::forms::ProgressWindow.initialFocus)));
     UpdateWindow(Handle());
 }
 
@@ -36,7 +31,8 @@ void TProgressForm::ShowCancelButton() { ShowWindow(Control(BitBtn1), SW_SHOW); 
 LRESULT TProgressForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
-        // The button, or Esc through the dialog manager; a hidden button takes no Esc.
+        // The button, or Esc through the dialog manager (it is the Cancel kind); a hidden
+        // button takes no Esc.
         if (LOWORD(wParam) == BitBtn1 && IsWindowVisible(Control(BitBtn1))) BitBtn1Click();
         return 0;
     case WM_CLOSE:

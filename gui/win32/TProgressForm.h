@@ -11,8 +11,9 @@ namespace kx::wgui {
 
 class TProgressForm final : public Form, public ui::ProgressWindow {
 public:
-    static constexpr int ClientWidth = 261, ClientHeight = 113;
-    static constexpr int ProgressLabel = 101, ProgressGauge = 102, BitBtn1 = IDCANCEL;
+    static constexpr int ProgressGauge = ControlId(ui::forms::ProgressWindow, ui::forms::progress_window::ProgressGauge);
+    static constexpr int ProgressLabel = ControlId(ui::forms::ProgressWindow, ui::forms::progress_window::ProgressLabel);
+    static constexpr int BitBtn1 = ControlId(ui::forms::ProgressWindow, ui::forms::progress_window::BitBtn1);
 
     explicit TProgressForm(MessagePump& pump);
 

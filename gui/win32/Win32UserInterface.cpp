@@ -6,6 +6,7 @@
 #include "gui/win32/TPasswDlg.h"
 #include "gui/win32/TProgressForm.h"
 #include "platform/win32/WinText.h"
+#include "ui/Texts.h"
 
 namespace kx::wgui {
 
@@ -13,8 +14,8 @@ namespace {
 
 // The system's message box, centred on the screen (it has no owner window) and above the
 // progress window, which stays on top of everything else. Modal for the whole program.
-int RunBox(const wchar_t* caption, const std::string& text, UINT kind) {
-    return MessageBoxW(nullptr, platform::win32::Utf8ToWide(text).c_str(), caption,
+int RunBox(const char* caption, const std::string& text, UINT kind) {
+    return MessageBoxW(nullptr, platform::win32::Utf8ToWide(text).c_str(), platform::win32::Utf8ToWide(caption).c_str(),
                        kind | MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND);
 }
 
@@ -43,16 +44,18 @@ private:
 
 }  // namespace
 
-void Win32UserInterface::ShowError(const std::string& message) { RunBox(L"Error", message, MB_OK | MB_ICONERROR); }
+void Win32UserInterface::ShowError(const std::string& message) {
+    RunBox(texts::ErrorCaption, message, MB_OK | MB_ICONERROR);
+}
 
 void Win32UserInterface::ShowInfo(const std::string& message) {
-    RunBox(L"Information", message, MB_OK | MB_ICONINFORMATION);
+    RunBox(texts::InfoCaption, message, MB_OK | MB_ICONINFORMATION);
 }
 
 bool Win32UserInterface::AskYesNo(const std::string& message) {
     // Esc answers No, as the No button does (the system's Yes/No box has no close box).
     EscapeHook escape;
-    return RunBox(L"Confirm", message, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
+    return RunBox(texts::ConfirmCaption, message, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
 }
 
 std::unique_ptr<ui::ProgressWindow> Win32UserInterface::CreateProgress() {

@@ -7,7 +7,6 @@
 #include "gui/win32/SelfTest.h"
 #include "gui/win32/TMainForm.h"
 #include "gui/win32/Win32UserInterface.h"
-#include "app/MainPresenter.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
@@ -15,11 +14,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     kx::wgui::MessagePump pump;
     kx::wgui::Win32UserInterface userInterface(pump);
-    kx::wgui::TMainForm MainForm(pump);
-    kx::app::MainPresenter presenter(MainForm, userInterface);
+    kx::wgui::TMainForm MainForm(pump, userInterface);
     // A second copy ends here, before it shows anything or touches port or settings.
-    if (presenter.MustEnd()) return 0;
-    MainForm.Attach(presenter);
+    if (MainForm.Presenter().MustEnd()) return 0;
 
     const auto selfTest =
         kx::wgui::SelfTest::FromEnvironment(MainForm.Handle(), kx::wgui::TMainForm::bLoad, presenter);

@@ -1,6 +1,7 @@
 // The main window's rules without a toolkit: start-up and shut-down with the settings
-// file, the open dialog, the busy state of a session and the error boundary, against a
-// scripted user interface, a fake view and fake serial ports.
+// file, where the window opens, the open dialog, the busy state of a session, ending the
+// program during a load and the error boundary, against a scripted user interface, a
+// fake view and fake serial ports.
 #include "app/MainPresenter.h"
 
 #include <gtest/gtest.h>
@@ -32,12 +33,14 @@ public:
         placement = value;
         ++placementsApplied;
     }
+    app::ScreenArea Screen() const override { return screen; }
     void Close() override { ++closes; }
 
     std::string caption = "none";
     std::string shownPath = "none";
     std::vector<bool> busy;
     WindowPlacement placement{WindowPlacement::Normal, 3, 4, 367, 280, WindowPlacement::Border::Sizeable};
+    app::ScreenArea screen{100, 20, 1024, 768};  // a second monitor, right of the first
     int placementsApplied = 0;
     int closes = 0;
 };
@@ -88,10 +91,7 @@ TEST_F(Presenter, ShowSetsUpTheLinkAndCloseWritesEverySetting) {
     EXPECT_EQ(presenter->Link()->PortName, "/dev/ttyFAKE0");
     EXPECT_TRUE(ui::AccessGranted);
     EXPECT_EQ(presenter->InitialDir(), platform::ExecutableDir());
-    // Position from the file; the fixed border keeps the window's own size.
-    EXPECT_EQ(view.placement.Left, 40);
-    EXPECT_EQ(view.placement.Top, 50);
-    EXPECT_EQ(view.placement.Width, 367);
+    EXPECT_EQ(view.placementsApplied, 1);
 
     view.placement = {WindowPlacement::Minimized, 7, 8, 367, 280, WindowPlacement::Border::Sizeable};
     EXPECT_TRUE(presenter->FormClose());
@@ -101,6 +101,42 @@ TEST_F(Presenter, ShowSetsUpTheLinkAndCloseWritesEverySetting) {
     const std::pair<const char*, int> written[] = {{"State", 1}, {"Left", 7}, {"Top", 8}, {"Width", 367}, {"Height", 280}};
     for (const auto& [key, value] : written) EXPECT_EQ(ini.ReadInteger("MainWindow", key, -1), value) << key;
     EXPECT_TRUE(ui.events.empty());
+}
+
+// The window always opens centred on its screen at its own size (the border is fixed),
+// in the stored state when it is one the window knows.
+TEST_F(Presenter, TheWindowOpensCentredInTheStoredStateIfKnown) {
+    const struct {
+        const char* stored;
+        int state;
+    } cases[] = {
+        {"", WindowPlacement::Normal},
+        {"State=0\nLeft=10\nTop=20\n", WindowPlacement::Normal},
+        {"Left=5000\nTop=5000\n", WindowPlacement::Normal},
+        {"Left=-20\nTop=-30\nWidth=1000\nHeight=-5\n", WindowPlacement::Normal},
+        {"State=1\nLeft=10\nTop=20\n", WindowPlacement::Minimized},
+        {"State=2\n", WindowPlacement::Maximized},
+        {"State=7\n", WindowPlacement::Normal},
+        {"State=-1\n", WindowPlacement::Normal},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        WriteAll(settings, std::string("[MainWindow]\n") + c.stored);
+        view.placement = {WindowPlacement::Normal, 3, 4, 367, 280, WindowPlacement::Border::Sizeable};
+        Make()->FormShow();
+        EXPECT_EQ(view.placement.State, c.state);
+        EXPECT_EQ(view.placement.Left, 100 + (1024 - 367) / 2);
+        EXPECT_EQ(view.placement.Top, 20 + (768 - 280) / 2);
+        EXPECT_EQ(view.placement.Width, 367);
+        EXPECT_EQ(view.placement.Height, 280);
+    }
+    // Settings that cannot be read at all still open the window centred.
+    ::setenv("KXBOOT_SETTINGS", dir.File("kxboot.ini/not-a-folder/kxboot.ini").c_str(), 1);
+    view.placement.State = WindowPlacement::Maximized;
+    Make()->FormShow();
+    EXPECT_EQ(ui.Errors().size(), 1u);
+    EXPECT_EQ(view.placement.Left, 100 + (1024 - 367) / 2);
+    EXPECT_EQ(view.placement.Top, 20 + (768 - 280) / 2);
 }
 
 TEST_F(Presenter, TheChosenImageIsShownKeptOnCancelAndRestoredNextTime) {
@@ -123,41 +159,59 @@ TEST_F(Presenter, TheChosenImageIsShownKeptOnCancelAndRestoredNextTime) {
     EXPECT_EQ(next->ImageFileName(), image);
 }
 
-// While a session runs the window is busy: closing is refused, a second load and the other
-// buttons do nothing, and the cancel reaches the session through the pumped messages. An
-// end asked for meanwhile (SIGTERM) closes the window once the session is over.
-TEST_F(Presenter, ASessionIsBusyUntilItEndsAndTheCancelArrivesThroughTheMessagePump) {
+// While a session runs the window is busy: a second load and the other buttons do
+// nothing, and the cancel reaches the session through the pumped messages. Asking the
+// program to end meanwhile, by the close box or by the system, does the same as the
+// progress window's Cancel: the load stops silently at its next safe point; then the
+// window closes, which a Cancel alone never does.
+TEST_F(Presenter, ASessionEndsSilentlyWhenCancelledOrWhenTheProgramIsToEnd) {
+    enum class Way { CancelButton, CloseBox, System };
     WriteAll(dir.File("device.rom"), std::string(9219, '\x11'));
     WriteAll(settings, "[Common]\nFN=" + dir.File("device.rom") + "\n");
-    auto presenter = Make();
-    presenter->FormShow();
-    bool checked = false;
-    ui.onProcessMessages = [&](long call) {
-        if (call != 3) return;
-        checked = true;
-        EXPECT_TRUE(presenter->SessionRunning());
-        EXPECT_FALSE(presenter->FormClose());
+    long cancelledAfter = 0;  // the message-pump calls a load takes to stop after a Cancel
+    for (const Way way : {Way::CancelButton, Way::CloseBox, Way::System}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        view = FakeView{};
+        ui = ScriptedUi{};
+        auto presenter = Make();
+        presenter->FormShow();
+        long askedAt = 0;
+        ui.onProcessMessages = [&](long call) {
+            // A load that never stops is a failure, not a hang.
+            if (call > 1000 && ui.progress != nullptr) ui.progress->cancelled = true;
+            if (call != 3) return;
+            askedAt = call;
+            EXPECT_TRUE(presenter->SessionRunning());
+            presenter->bLoadClick();
+            presenter->bOpenClick();
+            presenter->bRS232Click();
+            ASSERT_NE(ui.progress, nullptr);
+            switch (way) {
+                case Way::CancelButton: ui.progress->cancelled = true; break;
+                case Way::CloseBox: EXPECT_FALSE(presenter->FormClose()); break;
+                case Way::System: EXPECT_FALSE(presenter->RequestEnd()); break;
+            }
+            EXPECT_EQ(view.closes, 0);
+        };
         presenter->bLoadClick();
-        presenter->bOpenClick();
-        presenter->bRS232Click();
-        EXPECT_FALSE(presenter->RequestEnd());
-        EXPECT_EQ(view.closes, 0);
-        ASSERT_NE(ui.progress, nullptr);
-        ui.progress->cancelled = true;
-    };
-    presenter->bLoadClick();
-    EXPECT_TRUE(checked);
-    EXPECT_EQ(view.busy, (std::vector<bool>{true, false}));
-    EXPECT_EQ(ui.progressWindowsCreated, 1);
-    EXPECT_FALSE(ui.Has("file-dialog"));
-    EXPECT_FALSE(ui.Has("port-dialog"));
-    EXPECT_TRUE(ui.Errors().empty());  // a cancel ends silently
-    ASSERT_TRUE(presenter->LastOutcome().has_value());
-    EXPECT_EQ(presenter->LastOutcome()->reason, link::LoadReason::Cancelled);
-    EXPECT_FALSE(presenter->SessionRunning());
-    EXPECT_EQ(view.closes, 1);
-    EXPECT_TRUE(presenter->RequestEnd());  // idle: the window may close at once
-    EXPECT_TRUE(presenter->FormClose());
+        EXPECT_EQ(askedAt, 3);
+        // Stopped where the Cancel button stops it: at the next safe point.
+        if (way == Way::CancelButton) cancelledAfter = ui.processMessagesCalls;
+        EXPECT_EQ(ui.processMessagesCalls, cancelledAfter);
+        EXPECT_LT(ui.processMessagesCalls, 1000);
+        EXPECT_EQ(view.busy, (std::vector<bool>{true, false}));
+        EXPECT_EQ(ui.progressWindowsCreated, 1);
+        EXPECT_FALSE(ui.Has("file-dialog"));
+        EXPECT_FALSE(ui.Has("port-dialog"));
+        EXPECT_TRUE(ui.Errors().empty());
+        EXPECT_TRUE(ui.Infos().empty());
+        ASSERT_TRUE(presenter->LastOutcome().has_value());
+        EXPECT_EQ(presenter->LastOutcome()->reason, link::LoadReason::Cancelled);
+        EXPECT_FALSE(presenter->SessionRunning());
+        EXPECT_EQ(view.closes, way == Way::CancelButton ? 0 : 1);
+        EXPECT_TRUE(presenter->RequestEnd());  // idle: the window may close at once
+        EXPECT_TRUE(presenter->FormClose());
+    }
 }
 
 // What a handler did not expect is reported in a box; it never keeps the window from

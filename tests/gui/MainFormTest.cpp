@@ -94,7 +94,7 @@ private slots:
     void passwordGate_data();
     void passwordGate();
     void passwordIsAskedOncePerRun();
-    void sessionDisablesButtonsAndCancelArrivesThroughPumpedMessages();
+    void closingDuringALoadCancelsItAndClosesAfterwards();
     void folderAsImageIsReportedAsMissing();
     void secondCopyEndsBeforeTouchingSettings();
 
@@ -170,37 +170,25 @@ void MainFormTest::firstStartCreatesSettingsAndClosingWritesThem() {
     QCOMPARE(driver.boxes, QStringList());
 }
 
+// The presenter decides where the window opens; the window takes its state and, unless
+// maximised, its centred place, and keeps its size.
 void MainFormTest::placementRules_data() {
     QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<QPoint>("restoredAt");  // before the window is centred on show; (-1, -1): not moved
     QTest::addColumn<int>("state");  // 0 normal, 1 minimised, 2 maximised
-    QTest::newRow("position") << QByteArray("Left=10\nTop=20\n") << QPoint(10, 20) << 0;
-    QTest::newRow("negative values") << QByteArray("Left=-20\nTop=-30\n") << QPoint(0, 0) << 0;
-    QTest::newRow("fixed border keeps its size")
-        << QByteArray("Left=10\nTop=20\nWidth=1000\nHeight=-5\n") << QPoint(10, 20) << 0;
-    QTest::newRow("far off the screen") << QByteArray("Left=5000\nTop=5000\n") << QPoint(5000, 5000) << 0;
-    QTest::newRow("minimised") << QByteArray("State=1\nLeft=10\nTop=20\n") << QPoint(10, 20) << 1;
-    QTest::newRow("maximised keeps position") << QByteArray("State=2\nLeft=10\nTop=20\n") << QPoint(-1, -1) << 2;
-    QTest::newRow("unknown state opens normally") << QByteArray("State=7\nLeft=10\nTop=20\n") << QPoint(10, 20) << 0;
+    QTest::newRow("far off the screen") << QByteArray("Left=5000\nTop=5000\nWidth=1000\n") << 0;
+    QTest::newRow("minimised") << QByteArray("State=1\nLeft=10\nTop=20\n") << 1;
+    QTest::newRow("maximised") << QByteArray("State=2\nLeft=10\nTop=20\n") << 2;
+    QTest::newRow("unknown state opens normally") << QByteArray("State=7\nLeft=10\nTop=20\n") << 0;
 }
 
 void MainFormTest::placementRules() {
     QFETCH(QByteArray, stored);
-    QFETCH(QPoint, restoredAt);
     QFETCH(int, state);
     const Qt::WindowState expected = state == 1   ? Qt::WindowMinimized
                                      : state == 2 ? Qt::WindowMaximized
                                                   : Qt::WindowNoState;
     Rig rig;
     rig.Write("kxboot.ini", "[MainWindow]\n" + stored);
-    TMainForm form(ui_, rig.Factory());
-    form.move(-1, -1);
-    form.Presenter().RestorePlacement(rig.Ini());
-    if (restoredAt == QPoint(-1, -1)) QVERIFY(form.frameGeometry().topLeft() != QPoint(10, 20));
-    else QCOMPARE(form.frameGeometry().topLeft(), restoredAt);
-    QCOMPARE(form.size(), QSize(361, 251));
-    QCOMPARE(form.windowState(), expected);
-
     TMainForm shown(ui_, rig.Factory());
     shown.show();
     QCOMPARE(shown.windowState(), expected);
@@ -352,7 +340,9 @@ void MainFormTest::passwordIsAskedOncePerRun() {
     QCOMPARE(driver.boxes.size(), 1);
 }
 
-void MainFormTest::sessionDisablesButtonsAndCancelArrivesThroughPumpedMessages() {
+// Closing the window during a load cancels the load at its next safe point, silently, and
+// the window closes once the load has ended.
+void MainFormTest::closingDuringALoadCancelsItAndClosesAfterwards() {
     Rig rig;
     const QString image = rig.Write("device.rom", QByteArray(9219, '\x11'));
     rig.Write("kxboot.ini", "[Common]\nFN=" + image.toUtf8() + "\n");
@@ -371,14 +361,14 @@ void MainFormTest::sessionDisablesButtonsAndCancelArrivesThroughPumpedMessages()
         sawSession = true;
         QVERIFY(form.SessionRunning());
         QVERIFY(!form.bRS232->isEnabled() && !form.bOpen->isEnabled() && !form.bLoad->isEnabled());
-        QVERIFY(!form.close());
-        QVERIFY(form.isVisible());
         form.Presenter().bLoadClick();  // a second session must not start
         kx::gui::TProgressForm* progress = ProgressWindow();
         QVERIFY(progress != nullptr);
         QCOMPARE(progress->ProgressLabel->text(), QString("Включите МК..."));
         QVERIFY(!progress->ProgressGauge->isVisible());
-        progress->BitBtn1->click();
+        QVERIFY(!form.close());  // not yet: the load ends first
+        QVERIFY(form.isVisible());
+        QVERIFY(!progress->Cancelled());  // the user pressed nothing there
     });
     form.bLoad->click();
 
@@ -388,8 +378,8 @@ void MainFormTest::sessionDisablesButtonsAndCancelArrivesThroughPumpedMessages()
     QCOMPARE(driver.boxes, QStringList());  // a cancel ends silently
     QVERIFY(ProgressWindow() == nullptr);
     QVERIFY(!form.SessionRunning());
-    QVERIFY(form.bRS232->isEnabled() && form.bOpen->isEnabled() && form.bLoad->isEnabled());
-    QVERIFY(form.close());
+    QVERIFY(!form.isVisible());
+    QCOMPARE(rig.Ini().ReadString("Common", "FN", ""), image.toStdString());  // closed as the close box does
 }
 
 void MainFormTest::folderAsImageIsReportedAsMissing() {

@@ -149,7 +149,7 @@ struct SizeCase {
     const char* name;
     Bytes image;
     std::size_t pagesSent;
-    const char* error;   // nullptr: "Загрузка окончена."
+    link::LoadReason reason;
 };
 
 class ImageSizeTest : public BootSessionTest, public ::testing::WithParamInterface<SizeCase> {};
@@ -158,11 +158,18 @@ TEST_P(ImageSizeTest, SendsPagesOneToNMinusOneOrRefuses) {
     const SizeCase& c = GetParam();
     const link::LoadOutcome outcome = Run(c.image);
     EXPECT_EQ(outcome.pages, static_cast<int>(c.pagesSent));
-    EXPECT_EQ(outcome.reason, c.error ? link::LoadReason::TooLong : link::LoadReason::Loaded);
+    EXPECT_EQ(outcome.reason, c.reason);
     EXPECT_EQ(device.Count(FakeBootLoader::ProgramPage), c.pagesSent);
     EXPECT_EQ(device.Count(FakeBootLoader::WriteData), c.pagesSent * 24);
-    if (c.error) {
-        EXPECT_EQ(ui.Errors(), std::vector<std::string>{c.error});
+    if (c.reason == link::LoadReason::TooShort) {
+        // Nothing to program: refused before the board is woken.
+        EXPECT_EQ(ui.Errors(), std::vector<std::string>{texts::TooShort});
+        EXPECT_TRUE(device.requests.empty());
+        EXPECT_EQ(ui.progressWindowsCreated, 0);
+        return;
+    }
+    if (c.reason == link::LoadReason::TooLong) {
+        EXPECT_EQ(ui.Errors(), std::vector<std::string>{texts::TooLong});
         EXPECT_TRUE(ui.Infos().empty());
         EXPECT_EQ(device.Count(FakeBootLoader::Finish), 0u);
         EXPECT_EQ(device.requests.size(), device.Count(FakeBootLoader::Identify));
@@ -177,23 +184,18 @@ TEST_P(ImageSizeTest, SendsPagesOneToNMinusOneOrRefuses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, ImageSizeTest,
-    ::testing::Values(SizeCase{"LargestWithTrailer", WithTrailer(Image(22 * Page), 0x2D, 0x70, 0xFF), 21, nullptr},
-                      SizeCase{"OneByteTooLong", Image(22 * Page + 4), 0, texts::TooLong},
-                      SizeCase{"TwentyTwoWholePages", Image(22 * Page), 21, nullptr},
-                      SizeCase{"TwentyThreePagesTrailerOk", WithTrailer(Image(23 * Page), 0x2D, 0x70, 0), 0,
-                               texts::TooLong},
-                      SizeCase{"OnePageAndTrailer", WithTrailer(Image(Page), 0x2D, 0x70, 0x00), 0, nullptr},
-                      SizeCase{"TwoPages", Image(2 * Page), 1, nullptr},
-                      SizeCase{"TwoPagesAndTwoBytes", Image(2 * Page + 2), 1, nullptr},
-                      SizeCase{"JustUnderTwoPages", Image(2 * Page - 1), 0, nullptr},
-                      SizeCase{"Empty", Bytes{}, 0, nullptr}),
+    ::testing::Values(
+        SizeCase{"LargestWithTrailer", WithTrailer(Image(22 * Page), 0x2D, 0x70, 0xFF), 21, link::LoadReason::Loaded},
+        SizeCase{"OneByteTooLong", Image(22 * Page + 4), 0, link::LoadReason::TooLong},
+        SizeCase{"TwentyTwoWholePages", Image(22 * Page), 21, link::LoadReason::Loaded},
+        SizeCase{"TwentyThreePagesTrailerOk", WithTrailer(Image(23 * Page), 0x2D, 0x70, 0), 0,
+                 link::LoadReason::TooLong},
+        SizeCase{"OnePageAndTrailer", WithTrailer(Image(Page), 0x2D, 0x70, 0x00), 0, link::LoadReason::TooShort},
+        SizeCase{"TwoPages", Image(2 * Page), 1, link::LoadReason::Loaded},
+        SizeCase{"TwoPagesAndTwoBytes", Image(2 * Page + 2), 1, link::LoadReason::Loaded},
+        SizeCase{"JustUnderTwoPages", Image(2 * Page - 1), 0, link::LoadReason::TooShort},
+        SizeCase{"Empty", Bytes{}, 0, link::LoadReason::TooShort}),
     [](const auto& p) { return std::string(p.param.name); });
-
-TEST_F(BootSessionTest, OneWholePageAndATrailerIsStillNoPageToSend) {
-    const link::LoadOutcome outcome = Run(WithTrailer(Image(Page), 0x2D, 0x70, 0x00));
-    EXPECT_EQ(outcome.reason, link::LoadReason::TooShort);
-    EXPECT_TRUE(device.requests.empty());
-}
 
 // Refusals after the identity answer: one box, nothing sent after the identify request.
 struct RefusalCase {

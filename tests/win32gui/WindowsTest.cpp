@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,10 @@
 #include "gui/win32/TPasswDlg.h"
 #include "gui/win32/TProgressForm.h"
 #include "gui/win32/Win32UserInterface.h"
+#include "link/KX_RS232.h"
+#include "platform/win32/WinText.h"
+#include "tests/app/TempDir.h"
+#include "tests/support/FakeSerial.h"
 
 namespace kx::wgui {
 namespace {
@@ -182,13 +187,26 @@ TEST_F(Win32Windows, OpenDialogFilterInTheSystemsForm) {
     EXPECT_EQ(SystemFilter("Файлы прошивок (*.rom)|*.rom"), std::wstring(L"Файлы прошивок (*.rom)\0*.rom\0\0", 30));
 }
 
+// The window opens where its presenter puts it: centred on its monitor, whatever place
+// the settings file held; its busy state and image path show as the presenter says.
 TEST_F(Win32Windows, MainWindowOpensCentredWhateverThePlacementSaid) {
+    test::TempDir dir;
+    const std::string settings = dir.File("kxboot.ini");
+    std::ofstream(settings) << "[MainWindow]\r\nLeft=5000\r\nTop=5000\r\n";
+    _wputenv_s(L"KXBOOT_SETTINGS", platform::win32::Utf8ToWide(settings).c_str());
+    test::FakeClock clock;
+    test::FakeSerialPorts ports(clock);
+    ports.Add("COM1");
     MessagePump pump;
-    TMainForm form(pump);
-    app::WindowPlacement offScreen;
-    offScreen.Left = offScreen.Top = 5000;
-    form.ApplyPlacement(offScreen);
+    Win32UserInterface ui(pump);
+    TMainForm form(pump, ui, [&](kx::ui::UserInterface& linkUi) {
+        return std::make_unique<link::TKX_RS>(nullptr, nullptr,
+                                              link::LinkContext{.ui = linkUi, .ports = ports, .clock = clock});
+    }, "kxboot-win32gui-test");
+    ASSERT_FALSE(form.Presenter().MustEnd());
     form.FormShow();
+    EXPECT_TRUE(IsWindowVisible(form.Handle()));
+    EXPECT_EQ(TextOf(form.Handle()), L"BootLoader for PIC33E");
     RECT frame;
     GetWindowRect(form.Handle(), &frame);
     MONITORINFO monitor{};
@@ -207,6 +225,18 @@ TEST_F(Win32Windows, MainWindowOpensCentredWhateverThePlacementSaid) {
     for (int id : {TMainForm::bRS232, TMainForm::bOpen, TMainForm::bLoad}) EXPECT_TRUE(IsWindowEnabled(form.Control(id)));
     form.ShowImagePath("C:\\Прошивки\\МК.rom");
     EXPECT_EQ(TextOf(form.Control(TMainForm::lFN)), L"C:\\Прошивки\\МК.rom");
+    EXPECT_TRUE(form.Presenter().FormClose());
+    _wputenv_s(L"KXBOOT_SETTINGS", L"");
+}
+
+// Tab goes through the controls in the described order.
+TEST_F(Win32Windows, TabFollowsTheDescribedOrder) {
+    TKX_RS232_SetBRDlg dialog;
+    HWND at = dialog.Control(IDOK);
+    for (int next : {IDCANCEL, TKX_RS232_SetBRDlg::BSE, IDOK}) {  // Help is disabled: no stop there
+        at = GetNextDlgTabItem(dialog.Handle(), at, FALSE);
+        EXPECT_EQ(GetDlgCtrlID(at), next);
+    }
 }
 
 }  // namespace
