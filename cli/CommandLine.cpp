@@ -24,11 +24,16 @@ stage and one per page.
 
 Port: --port takes any serial device path (or COMn on Windows), whether or not it is
 among the candidates that 'ports' lists, or any name 'ports' shows (a /dev/serial/by-id
-name stays with its adapter). Without it, the port stored in the settings file
-(section "RS232", key "Port") is used, or the first free candidate when none is
-stored; a stored port that is missing or busy is refused, never replaced. The settings
-file is only read, never written; it is the program's own (KXBOOT_SETTINGS, else the
-executable's path with ".ini") unless --settings names another.
+name stays with its adapter), or a port behind an Ethernet serial server:
+rfc2217://HOST:PORT (telnet with COM port control: the rate and line are set from
+here) or tcp://HOST:PORT, also socket://HOST:PORT (a raw stream: the server's own line
+settings). A server that does not answer yet is waited for like a board; one lost in
+the middle of a load ends it with the link's message. Without --port, the port stored
+in the settings file (section "RS232", key "Port", a URL too) is used, or the first
+free candidate when none is stored; a stored port that is missing or busy is refused,
+never replaced. The settings file is only read, never written; it is the program's own
+(KXBOOT_SETTINGS, else the executable's path with ".ini") unless --settings names
+another.
 
 Several boards: load takes --port more than once (--port all: every free candidate)
 and loads all of them at once, each on its own; one board's failure never stops
@@ -74,9 +79,11 @@ struct RawOptions {
 
 void AddLinkOptions(CLI::App& command, LinkOptions& link, bool severalPorts = false) {
     auto* port = command.add_option("--port", link.ports,
-                                    severalPorts ? "Serial port: a device path, or COMn on Windows (default: the stored "
-                                                   "port); repeat it for several boards at once, 'all' for every free one"
-                                                 : "Serial port: a device path, or COMn on Windows (default: the stored port)")
+                                    severalPorts ? "Serial port: a device path, COMn on Windows, or rfc2217://HOST:PORT or tcp://HOST:PORT "
+                                                   "(default: the stored port); repeat it for several boards at once, "
+                                                   "'all' for every free one"
+                                                 : "Serial port: a device path, COMn on Windows, or rfc2217://HOST:PORT or "
+                                                   "tcp://HOST:PORT (default: the stored port)")
                      ->type_name("NAME");
     if (!severalPorts) port->expected(1);
     command.add_option("--baud", link.baud, "Bit rate")->type_name("RATE")->capture_default_str()->check(CLI::Range(1U, 4000000U));
