@@ -285,7 +285,10 @@ void Network(const Options& o, std::vector<Row>& rows, std::vector<std::string>&
 
     commands.push_back(direct.command);
     const std::string refDirect = "[" + std::to_string(commands.size()) + "]";
-    commands.push_back(ShellLine(serverArgv) + " &   # " + config.string() + "\n   " + net.command);
+    // The simulator, then the server in front of it, then the loader.
+    const std::string simPart = sim.Command() + " ";
+    commands.push_back(simPart + ShellLine(serverArgv) + " & " + net.command.substr(simPart.size()) +
+                       "   # the server's config in " + config.string());
     const std::string ref = refDirect + " [" + std::to_string(commands.size()) + "]";
     const double ratio = netSpan / directSpan;
     const double setUp = (net.usage.wallSeconds - netSpan / 1000) - (direct.usage.wallSeconds - directSpan / 1000);
