@@ -124,6 +124,8 @@ struct Through {
     const char* lastLine;               // of stderr; nullptr: loaded
 };
 
+void PrintTo(const Through& c, std::ostream* out) { *out << c.name; }
+
 class NetPortsThroughTest : public NetPortsTest, public ::testing::WithParamInterface<Through> {};
 
 TEST_P(NetPortsThroughTest, LoadsByteForByteOrRefusesWithTheSameText) {
