@@ -54,17 +54,7 @@ void TelnetCodec::Receive(const std::uint8_t* bytes, std::size_t count, ByteVect
                     data.push_back(b);
                 break;
             case State::Command:
-                state_ = State::Data;
-                if (b == Iac) {
-                    data.push_back(Iac);
-                } else if (b >= Will && b <= Dont) {
-                    verb_ = b;
-                    state_ = State::Option;
-                } else if (b == Sb) {
-                    sub_.clear();
-                    state_ = State::Sub;
-                }
-                // Any other command (no-operation, go-ahead, data mark...) means nothing here.
+                TakeCommand(b, data);
                 break;
             case State::Option:
                 Negotiate(verb_, b, replies);
@@ -87,6 +77,20 @@ void TelnetCodec::Receive(const std::uint8_t* bytes, std::size_t count, ByteVect
                 break;
         }
     }
+}
+
+void TelnetCodec::TakeCommand(std::uint8_t b, ByteVector& data) {
+    state_ = State::Data;
+    if (b == Iac) {
+        data.push_back(Iac);
+    } else if (b >= Will && b <= Dont) {
+        verb_ = b;
+        state_ = State::Option;
+    } else if (b == Sb) {
+        sub_.clear();
+        state_ = State::Sub;
+    }
+    // Any other command (no-operation, go-ahead, data mark...) means nothing here.
 }
 
 bool TelnetCodec::WeWant(std::uint8_t option) {

@@ -56,6 +56,8 @@ private:
         bool asked = false;
     };
 
+    // The byte after an IAC.
+    void TakeCommand(std::uint8_t b, ByteVector& data);
     void Negotiate(std::uint8_t verb, std::uint8_t option, ByteVector& replies);
     void Agree(Side& side, bool wanted, std::uint8_t yes, std::uint8_t no, std::uint8_t option, ByteVector& replies);
     void Withdraw(Side& side, std::uint8_t no, std::uint8_t option, ByteVector& replies);
