@@ -31,12 +31,17 @@ line per stage and one per page.
 
 Port: --port takes any serial device path (or COMn on Windows), whether or not
 it is among the candidates that 'ports' lists, or any name 'ports' shows (a
-/dev/serial/by-id name stays with its adapter). Without it, the port stored in
-the settings file (section "RS232", key "Port") is used, or the first free
-candidate when none is stored; a stored port that is missing or busy is
-refused, never replaced. The settings file is only read, never written; it is
-the program's own (KXBOOT_SETTINGS, else the executable's path with ".ini")
-unless --settings names another.
+/dev/serial/by-id name stays with its adapter), or a port behind an Ethernet
+serial server: rfc2217://HOST:PORT (telnet with COM port control: the rate and
+line are set from here) or tcp://HOST:PORT, also socket://HOST:PORT (a raw
+stream: the server's own line settings). A server that does not answer yet is
+waited for like a board; one lost in the middle of a load ends it with the
+link's message. Without --port, the port stored in the settings file (section
+"RS232", key "Port", a URL too) is used, or the first free candidate when none
+is stored; a stored port that is missing or busy is refused, never replaced.
+The settings file is only read, never written; it is the program's own
+(KXBOOT_SETTINGS, else the executable's path with ".ini") unless --settings
+names another.
 
 Several boards: load takes --port more than once (--port all: every free
 candidate) and loads all of them at once, each on its own; one board's failure
@@ -72,6 +77,7 @@ constexpr const char* LoadExamples = R"(Examples:
   kxboot-cli load fw.rom --port COM5 --wake-timeout 30 --trace frames.txt
   kxboot-cli load fw.rom --port /dev/ttyUSB0 --port /dev/ttyS1 --report r.jsonl
   kxboot-cli load fw.rom --port all --repeat --report loads.jsonl
+  kxboot-cli load fw.rom --port rfc2217://bench-server:4001
 )";
 constexpr const char* InfoExamples = R"(Examples:
   kxboot-cli info fw.rom
@@ -114,9 +120,11 @@ struct RawOptions {
 
 void AddLinkOptions(CLI::App& command, LinkOptions& link, bool severalPorts = false) {
     auto* port = command.add_option("--port", link.ports,
-                                    severalPorts ? "Serial port: a device path, or COMn on Windows (default: the stored "
-                                                   "port); repeat it for several boards at once, 'all' for every free one"
-                                                 : "Serial port: a device path, or COMn on Windows (default: the stored port)")
+                                    severalPorts ? "Serial port: a device path, COMn on Windows, or rfc2217://HOST:PORT or tcp://HOST:PORT "
+                                                   "(default: the stored port); repeat it for several boards at once, "
+                                                   "'all' for every free one"
+                                                 : "Serial port: a device path, COMn on Windows, or rfc2217://HOST:PORT or "
+                                                   "tcp://HOST:PORT (default: the stored port)")
                      ->type_name("NAME");
     if (!severalPorts) port->expected(1);
     command.add_option("--baud", link.baud, "Bit rate, 1 to 4000000 (default " + std::to_string(link.baud) + ")")

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "link/LinkTexts.h"
+#include "platform/NetworkAddress.h"
 #include "platform/SettingsStore.h"
 #include "link/LinkError.h"
 
@@ -113,6 +114,8 @@ void TKX_RS_Base::OpenAndConfigure(const std::string& name) {
     SetDTR();
     if (Handle) Handle->PurgeInput();
 }
+
+bool TKX_RS_Base::NetworkPortChosen() const { return openedByName_ && platform::IsNetworkPortName(PortName); }
 
 void TKX_RS_Base::ClosePort() {
     Handle.reset();
@@ -223,6 +226,11 @@ void TKX_RS_Base::LoadSettings(platform::SettingsStore& ini) {
         OpenPort(PortNumber);
         return;
     }
+    // A port behind a network server is stored by its URL on every system.
+    if (const std::string name = StoredPortName(ini); platform::IsNetworkPortName(name)) {
+        OpenPortNamed(name);
+        return;
+    }
     if (context_.ports.StoresPortNumber()) {
         OpenSlotOrFirstFree(ini.ReadInteger(SettingsSection, PortKey, 0));
         return;
@@ -251,6 +259,10 @@ std::string TKX_RS_Base::StoredPortName(platform::SettingsStore& ini) const {
 
 void TKX_RS_Base::SaveSettings(platform::SettingsStore& ini) {
     TKXBaseInterface::SaveSettings(ini);
+    if (NetworkPortChosen()) {
+        ini.WriteString(SettingsSection, PortKey, PortName);
+        return;
+    }
     if (context_.ports.StoresPortNumber()) {
         ini.WriteInteger(SettingsSection, PortKey, PortNumber);
         return;

@@ -85,6 +85,8 @@ protected:
 
 private:
     void DropLostPort();
+    // Whether the port in use is one behind a network server, chosen by its URL.
+    bool NetworkPortChosen() const;
 
     // Closes any open port, then opens `name` and applies the line settings to it.
     void OpenAndConfigure(const std::string& name);

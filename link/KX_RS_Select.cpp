@@ -15,9 +15,12 @@ namespace kx::link {
 
 void TKX_RS_Base::SelectPort() {
     if (!ui::CheckAccess(Ui())) return;
+    // The dialog lists local ports only: a network port in use stays unless one is chosen.
+    const bool keepNetworkPort = NetworkPortChosen();
     ClosePort();
     if (ScanPorts() == 0) {
         Ui().ShowError(texts::NoFreePort);
+        if (keepNetworkPort) OpenPortNamed(PortName);
         return;
     }
     std::vector<std::string> entries;
@@ -31,12 +34,19 @@ void TKX_RS_Base::SelectPort() {
     }
     const std::optional<std::string> chosen = Ui().ChoosePort(entries, selected);
     // OK with no entry selected is taken like Cancel: the current port stays.
+    bool picked = false;
     if (chosen) {
         for (std::size_t i = 0; i < entries.size(); ++i)
-            if (entries[i] == *chosen) PortNumber = slots[i];
+            if (entries[i] == *chosen) {
+                PortNumber = slots[i];
+                picked = true;
+            }
     }
     ClosePort();
-    OpenPort(PortNumber);
+    if (keepNetworkPort && !picked)
+        OpenPortNamed(PortName);
+    else
+        OpenPort(PortNumber);
 }
 
 void TKX_RS_Base::SelectBaudRate() {

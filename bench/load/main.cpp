@@ -2,8 +2,11 @@
 // Runs kxboot-cli against kxboot-sim on a pty (paced like a real 19200 bit/s line, and
 // unpaced), optionally the desktop program, and prints one table: each figure, its goal,
 // and the command that reproduces it.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -35,8 +38,11 @@ struct Options {
     std::string sim, cli, gui;
     std::string winGui;   // kxboot.exe, run under Wine on a virtual screen
     fs::path winePrefix;  // the Wine prefix it runs in
+    std::string ser2net;  // the Ethernet serial server the network row runs through
     fs::path work = "build/bench";
     std::string markdown;  // also write the table here
+    std::string only;      // one part of the table: paced, boards, network, unpaced, gui, wingui
+    bool Runs(const std::string& part) const { return only.empty() || only == part; }
 };
 
 Options Parse(int argc, char** argv) {
@@ -50,9 +56,11 @@ Options Parse(int argc, char** argv) {
         else if (key == "--wine-prefix") o.winePrefix = value;
         else if (key == "--work") o.work = value;
         else if (key == "--markdown") o.markdown = value;
+        else if (key == "--ser2net") o.ser2net = value;
+        else if (key == "--only") o.only = value;
         else throw std::invalid_argument("unknown option " + key);
     }
-    if (o.sim.empty() || o.cli.empty()) throw std::invalid_argument("usage: kxbench --sim PATH --cli PATH [--gui PATH] [--win-gui PATH --wine-prefix DIR] [--work DIR] [--markdown FILE]");
+    if (o.sim.empty() || o.cli.empty()) throw std::invalid_argument("usage: kxbench --sim PATH --cli PATH [--gui PATH] [--win-gui PATH --wine-prefix DIR] [--ser2net PATH] [--only PART] [--work DIR] [--markdown FILE]");
     return o;
 }
 
@@ -132,9 +140,10 @@ struct Load {
 };
 
 Load RunLoad(const Options& o, const Sim& sim, const fs::path& image, const std::vector<std::string>& extra,
-             std::chrono::seconds limit, const std::vector<std::string>& prefix = {}) {
+             std::chrono::seconds limit, const std::vector<std::string>& prefix = {}, const std::string& port = {}) {
     std::vector<std::string> argv = prefix;
-    for (const std::string& a : {o.cli, std::string("load"), image.string(), std::string("--port"), sim.Port(),
+    for (const std::string& a : {o.cli, std::string("load"), image.string(), std::string("--port"),
+                                 port.empty() ? sim.Port() : port,
                                  std::string("--settings"), (o.work / "bench.ini").string()})
         argv.push_back(a);
     argv.insert(argv.end(), extra.begin(), extra.end());
@@ -214,6 +223,81 @@ void SeveralBoards(const Options& o, std::vector<Row>& rows, std::vector<std::st
                     Met(cpu <= 0.01), ref});
     rows.push_back({"8 boards at once: peak resident memory of the run", MiB(most.usage.peakRssKiB),
                     "≤ " + MiB(budget), Met(most.usage.peakRssKiB <= budget), ref});
+}
+
+// A TCP port of 127.0.0.1 that nothing listens on just now (0 when none is found).
+std::uint16_t FreeTcpPort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    const bool ok = ::bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+    ::close(s);
+    return ok ? ntohs(address.sin_port) : 0;
+}
+
+bool Accepting(std::uint16_t port, Clock::time_point deadline) {
+    for (; Clock::now() < deadline; std::this_thread::sleep_for(10ms)) {
+        const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::close(s);
+        if (ok) return true;
+    }
+    return false;
+}
+
+// From the first request the simulator logged after the `skip` first ones to the last, in ms.
+double RequestSpanMs(const fs::path& log, std::size_t skip) {
+    const std::vector<LoggedRequest> requests = ParseSimLog(ReadText(log.string()));
+    if (requests.size() < skip + 2) throw std::runtime_error("too few requests in " + log.string());
+    return requests.back().ms - requests[skip].ms;
+}
+
+// The paced load through ser2net (RFC 2217, packet delays off) in front of the simulator,
+// beside the same load straight on its pty, in the same run.
+void Network(const Options& o, std::vector<Row>& rows, std::vector<std::string>& commands) {
+    const fs::path log = o.work / "net.log", config = o.work / "ser2net.yaml";
+    Sim sim(o, {"--baud", "19200", "--turnaround", Fixed(TurnaroundMs, 0), "--program-ms", Fixed(ProgramMs, 0)}, log);
+    const Load direct = RunLoad(o, sim, o.work / "image22.rom", {}, 600s);
+    Require(direct.usage.exitStatus == 0, "the paced load straight on the pty failed", direct);
+    const double directSpan = RequestSpanMs(log, 0);
+    const std::size_t before = ParseSimLog(ReadText(log.string())).size();
+
+    const std::uint16_t port = FreeTcpPort();
+    std::ofstream(config, std::ios::trunc) << "connection: &bench\n  accepter: telnet(rfc2217),tcp,127.0.0.1," << port
+                                           << "\n  connector: serialdev," << fs::canonical(sim.Port()).string()
+                                           << ",local\n  options:\n    chardelay: false\n";
+    const std::vector<std::string> serverArgv = {o.ser2net, "-c", config.string(), "-n", "-u"};
+    BenchProcess server(serverArgv, (o.work / "ser2net.out").string(), (o.work / "ser2net.err").string());
+    if (!Accepting(port, Clock::now() + 10s)) throw std::runtime_error("ser2net did not start: " + ReadText((o.work / "ser2net.err").string()));
+    const std::string url = "rfc2217://127.0.0.1:" + std::to_string(port);
+    const Load net = RunLoad(o, sim, o.work / "image22.rom", {}, 600s, {}, url);
+    server.Signal(SIGTERM);
+    server.Wait(Clock::now() + 5s);
+    Require(net.usage.exitStatus == 0, "the paced load through ser2net failed", net);
+    const double netSpan = RequestSpanMs(log, before);
+
+    commands.push_back(direct.command);
+    const std::string refDirect = "[" + std::to_string(commands.size()) + "]";
+    // The simulator, then the server in front of it, then the loader.
+    const std::string simPart = sim.Command() + " ";
+    commands.push_back(simPart + ShellLine(serverArgv) + " & " + net.command.substr(simPart.size()) +
+                       "   # the server's config in " + config.string());
+    const std::string ref = refDirect + " [" + std::to_string(commands.size()) + "]";
+    const double ratio = netSpan / directSpan;
+    const double setUp = (net.usage.wallSeconds - netSpan / 1000) - (direct.usage.wallSeconds - directSpan / 1000);
+    rows.push_back({"Paced load, 22 pages + trailer, 19200 bit/s, through ser2net (RFC 2217) / straight on the pty: wall time",
+                    Fixed(net.usage.wallSeconds, 2, " s") + " / " + Fixed(direct.usage.wallSeconds, 2, " s"), "", "", ref});
+    rows.push_back({"Through ser2net / straight, first request to last (the connection set-up left out)", Fixed(ratio, 4),
+                    "≤ 1.02", Met(ratio <= 1.02), ref});
+    rows.push_back({"Through ser2net: connection set-up (wall time before the first request, over the straight load's)",
+                    Fixed(1000 * setUp, 0, " ms"), "", "", ref});
 }
 
 void Unpaced(const Options& o, std::vector<Row>& rows, std::vector<std::string>& commands) {
@@ -414,11 +498,12 @@ int main(int argc, char** argv) {
         MakeSparse(o.work / "sparse4g.rom", std::uint64_t{1} << 32);
         std::vector<Row> rows;
         std::vector<std::string> commands;
-        Paced(o, rows, commands);
-        SeveralBoards(o, rows, commands);
-        Unpaced(o, rows, commands);
-        if (!o.gui.empty()) Gui(o, rows, commands);
-        if (!o.winGui.empty() && !o.winePrefix.empty()) WinGui(o, rows, commands);
+        if (o.Runs("paced")) Paced(o, rows, commands);
+        if (o.Runs("boards")) SeveralBoards(o, rows, commands);
+        if (o.Runs("network") && !o.ser2net.empty()) Network(o, rows, commands);
+        if (o.Runs("unpaced")) Unpaced(o, rows, commands);
+        if (o.Runs("gui") && !o.gui.empty()) Gui(o, rows, commands);
+        if (o.Runs("wingui") && !o.winGui.empty() && !o.winePrefix.empty()) WinGui(o, rows, commands);
         Print(rows, commands, stdout);
         if (!o.markdown.empty()) {
             std::FILE* f = std::fopen(o.markdown.c_str(), "w");

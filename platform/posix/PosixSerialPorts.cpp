@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "platform/NetworkPort.h"
 #include "platform/SerialPort.h"
 #include "platform/posix/PortScan.h"
 #include "platform/posix/PosixSerialPort.h"
@@ -29,6 +30,8 @@ public:
 
     std::unique_ptr<SerialPort> Open(const std::string& name) override {
         failure_.clear();
+        // A URL names a port behind a network server (rfc2217://, tcp://), never a device.
+        if (IsNetworkPortName(name)) return NetworkPort::Open(name, &failure_);
         return posix::PosixSerialPort::Open(name, &failure_);
     }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/NetworkPort.h"
 #include "platform/SerialPort.h"
 
 namespace kx::platform {
@@ -164,6 +165,9 @@ public:
     }
 
     std::unique_ptr<SerialPort> Open(const std::string& name) override {
+        // A URL names a port behind a network server (rfc2217://, tcp://), never a device.
+        failure_.clear();
+        if (IsNetworkPortName(name)) return NetworkPort::Open(name, &failure_);
         HANDLE handle = CreateFileA(DevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {

@@ -254,6 +254,26 @@ TEST_F(SettingsTest, SaveWritesWhatLoadReads) {
     EXPECT_EQ(ini.ReadString("RS232", "Port", ""), "3");
 }
 
+TEST_F(SettingsTest, AStoredUrlIsOpenedAndSavedAsItIsOnEverySystem) {
+    const std::string url = "rfc2217://10.0.0.5:4001";
+    for (const bool numbers : {false, true}) {
+        SCOPED_TRACE(numbers ? "numbers" : "names");
+        FakeSerialPorts machine(clock);
+        machine.Add(numbers ? "COM1" : "/dev/ttyS0");
+        machine.AddUnlisted(url);
+        machine.storesNumber = numbers;
+        TKX_RS_Base port(nullptr, nullptr, {.ui = ui, .ports = machine});
+        port.SettingsSection = "RS232";
+        app::TKXIniFile ini = Ini("[RS232]\nPort= " + url + " \n");
+        port.LoadSettings(ini);
+        EXPECT_EQ(machine.opened, std::vector<std::string>{url});
+        EXPECT_TRUE(port.PortOpen());
+        port.SaveSettings(ini);
+        EXPECT_EQ(ini.ReadString("RS232", "Port", ""), url);
+        EXPECT_TRUE(ui.events.empty());
+    }
+}
+
 TEST_F(SettingsTest, NoPortAtAllShowsASecondBoxOnlyForAStoredPort) {
     auto port = Make();
     EXPECT_EQ(ui.Errors().size(), 1u);

@@ -74,6 +74,35 @@ TEST_F(SelectTest, NoFreePortLeavesThePortClosed) {
     EXPECT_FALSE(port->PortOpen());
 }
 
+TEST_F(SelectTest, ANetworkPortStaysUnlessALocalOneIsChosen) {
+    const std::string url = "tcp://10.0.0.5:4001";
+    auto remote = ports.AddUnlisted(url);
+    port->OpenPortNamed(url);
+    for (std::optional<std::string> answer : {std::optional<std::string>(), std::optional<std::string>("")}) {
+        remote->events.clear();
+        ui.portAnswers = {answer};
+        port->SelectPort();
+        // Not offered (the list is of local ports), and kept on Cancel.
+        EXPECT_EQ(ui.lastPortEntries, (std::vector<std::string>{"COM1", "COM3", "COM4"}));
+        EXPECT_EQ(port->PortName, url);
+        EXPECT_TRUE(port->PortOpen());
+        EXPECT_EQ(remote->Count("OPEN"), 1u);
+    }
+    // No local port free at all: the box, and the network port still in use.
+    for (const char* name : {"COM1", "COM3", "COM4"}) ports.SetFree(name, false);
+    port->SelectPort();
+    EXPECT_EQ(ui.Errors(), std::vector<std::string>{texts::NoFreePort});
+    EXPECT_EQ(port->PortName, url);
+    EXPECT_TRUE(port->PortOpen());
+    // A local port chosen replaces it.
+    ports.SetFree("COM4", true);
+    ui.portAnswers = {std::string("COM4")};
+    port->SelectPort();
+    EXPECT_EQ(port->PortName, "COM4");
+    EXPECT_EQ(port->PortNumber, 4);
+    EXPECT_EQ(remote->events.back(), "CLOSE");
+}
+
 TEST_F(SelectTest, DeniedAccessTouchesNothing) {
     ui::AccessGranted = false;
     const auto events = ports.Line("COM3")->events;

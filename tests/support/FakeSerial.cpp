@@ -69,6 +69,12 @@ std::shared_ptr<FakeLine> FakeSerialPorts::Add(const std::string& name, bool fre
     return line;
 }
 
+std::shared_ptr<FakeLine> FakeSerialPorts::AddUnlisted(const std::string& name) {
+    auto line = Add(name);
+    order_.pop_back();
+    return line;
+}
+
 bool FakeSerialPorts::IsFree(const std::string& name) {
     ++probes;
     const auto it = free_.find(name);

@@ -82,6 +82,8 @@ public:
     // Adds a candidate port; `free` says whether a probe finds it free (an open port is
     // never free, and cannot be opened twice).
     std::shared_ptr<FakeLine> Add(const std::string& name, bool free = true);
+    // A port that opens by name but is no candidate (one behind a network server).
+    std::shared_ptr<FakeLine> AddUnlisted(const std::string& name);
     void SetFree(const std::string& name, bool free) { free_[name] = free; }
     std::shared_ptr<FakeLine> Line(const std::string& name) { return lines_.at(name); }
 
