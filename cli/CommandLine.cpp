@@ -53,8 +53,8 @@ end one summary line per port on stdout (port, outcome, time, message).
 Station (--repeat): each port waits for a board, loads it, then waits until
 that board no longer answers (taken away, or started its firmware) before
 waiting for the next; a board that stays in its boot loader is never loaded
-twice. Ctrl-C ends the station: exit status 0 when every load succeeded, 1
-otherwise.
+twice. Ctrl-C ends the station: exit status 0 when every load succeeded, 3 when
+a board was stopped half-way and none failed, 1 when any was refused or failed.
 
 Report (--report FILE): one JSON object per line appended for every load
 attempt, and flushed when it ends: time (ISO 8601, UTC), port, image, sha256

@@ -46,7 +46,7 @@ struct Tally {
 
     std::string Count() const {
         return "loaded " + std::to_string(loaded) + ", refused " + std::to_string(refused) + ", failed " +
-               std::to_string(failed);
+               std::to_string(failed) + ", cancelled " + std::to_string(cancelled);
     }
 };
 
@@ -66,8 +66,10 @@ public:
             if (!Open()) return;
             for (;;) {
                 const link::LoadKind kind = LoadOne();
-                if (!shared_.inv.repeat || kind == link::LoadKind::Cancelled || CancelRequested()) return;
+                if (!shared_.inv.repeat) return;
+                // The running count after every board, the one stopped half-way too.
                 ui_.Note(tally_.Count());
+                if (kind == link::LoadKind::Cancelled || CancelRequested()) return;
                 if (!app::WaitUntilBoardGone(opened_->Link(), [] { return CancelRequested(); })) return;
             }
         } catch (const std::exception& e) {
@@ -164,19 +166,21 @@ std::vector<std::string> PortsToLoad(const Invocation& inv) {
     return ports;
 }
 
-Outcome Overall(const std::vector<Tally>& tallies, bool repeat) {
+// Failed when any load was refused or failed; else cancelled when one was stopped (a
+// station stopped while it waited for the next board recorded nothing, and is done).
+Outcome Overall(const std::vector<Tally>& tallies) {
     bool cancelled = false;
     for (const Tally& t : tallies) {
         if (t.refused > 0 || t.failed > 0) return Outcome::Failed;
         cancelled = cancelled || t.cancelled > 0;
     }
-    return cancelled && !repeat ? Outcome::Cancelled : Outcome::Done;
+    return cancelled ? Outcome::Cancelled : Outcome::Done;
 }
 
 Outcome RunOnePort(const Shared& shared, const std::string& port, ConsoleUi& ui) {
     PortStation station(shared, port, ui, true);
     station.Run();
-    return Overall({station.Result()}, shared.inv.repeat);
+    return Overall({station.Result()});
 }
 
 std::string Summary(const PortStation& station, bool repeat) {
@@ -208,7 +212,7 @@ Outcome RunSeveralPorts(const Shared& shared, const std::vector<std::string>& po
         tallies.push_back(station->Result());
     }
     std::fflush(stdout);
-    return Overall(tallies, shared.inv.repeat);
+    return Overall(tallies);
 }
 
 }  // namespace

@@ -235,6 +235,25 @@ TEST_F(SeveralPortsTest, AStationLoadsThreeBoardsOnceEachThoughOneLingersInItsBo
     EXPECT_NE(cli.Err().find("loaded 3, refused 0, failed 0"), std::string::npos) << cli.Err();
 }
 
+TEST_F(SeveralPortsTest, AStationStoppedInTheMiddleOfABoardCountsItAndIsNoSuccess) {
+    // The first board loads; the second, after a silence the loader cannot miss, is stopped
+    // after its first page.
+    const SimPort port =
+        StartSim("tty", 1, {"--boards", "2", "--absent", "2500", "--program-ms", "500"}).front();
+    ChildProcess cli({KXBOOT_CLI, "load", ImageFile(Image(4 * Page)), "--port", port.tty, "--repeat", "--report",
+                      report});
+    ASSERT_TRUE(FileShows(port.log, "board=2 addr=249 hdr=1 fn=20", std::chrono::seconds(60)));
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(Seconds(20)), 3) << cli.Err();
+    const auto records = Report();
+    ASSERT_EQ(records.size(), 2u) << ReadAll(report);
+    EXPECT_EQ(records[0].at("outcome"), "loaded");
+    EXPECT_EQ(records[1].at("outcome"), "cancelled");
+    EXPECT_NE(cli.Err().find("loaded 1, refused 0, failed 0, cancelled 1"), std::string::npos) << cli.Err();
+    // The run does not end on the first board's success: the last word is the cancel's.
+    EXPECT_NE(Lines(cli.Err()).back().find("Ctrl-C"), std::string::npos) << cli.Err();
+}
+
 TEST_F(SeveralPortsTest, AllLoadsExactlyTheFreePortsAndLeavesALockedOneAlone) {
     const auto ports = StartSim("tty", 3);
     std::vector<std::string> real;
