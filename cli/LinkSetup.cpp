@@ -57,7 +57,7 @@ std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, const s
     if (!link.PortOpen()) {
         if (!ui.ErrorShown()) {
             // The system's text alone does not say which port failed, nor why.
-            const std::string why = link.Context().ports.OpenFailure();
+            const std::string& why = link.OpenFailure();
             const std::string tried = name.empty() ? link.PortName : name;
             if (!tried.empty())
                 ui.ShowError("kxboot-cli: cannot open the port " + tried + (why.empty() ? "" : ": " + why));

@@ -1,5 +1,6 @@
 // The machine's serial ports on Linux: the names in $KXBOOT_PORTS first, then the serial
-// devices found under /dev. Probing never opens a port.
+// devices found under /dev. Probing never opens a port. One object serves every link of
+// the process, so it keeps nothing between calls.
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -27,17 +28,13 @@ public:
         return !posix::UucpLock::Held(name, posix::UucpLock::Folders());
     }
 
-    std::unique_ptr<SerialPort> Open(const std::string& name) override {
-        failure_.clear();
-        return posix::PosixSerialPort::Open(name, &failure_);
+    PortOpening Open(const std::string& name) override {
+        std::string why;
+        std::unique_ptr<SerialPort> port = posix::PosixSerialPort::Open(name, &why);
+        return port ? PortOpening::Opened(std::move(port)) : PortOpening::Failed(std::move(why));
     }
 
-    std::string OpenFailure() const override { return failure_; }
-
     bool StoresPortNumber() const override { return false; }
-
-private:
-    std::string failure_;
 };
 
 }  // namespace

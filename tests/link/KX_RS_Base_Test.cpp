@@ -163,6 +163,22 @@ TEST_F(PortTest, OpenPortNamedTakesAnyName) {
     EXPECT_EQ(ports.opened.back(), "/dev/pts/9");
 }
 
+// Two links on one machine: each keeps the reason its own last open failed, and a later
+// open that succeeds clears only its own.
+TEST_F(PortTest, EachLinkKeepsWhyItsOwnLastOpenFailed) {
+    AddPorts(2, {2});
+    auto first = Make();
+    auto second = Make();
+    first->OpenPortNamed("/dev/ttyS1");  // held by another program
+    second->OpenPortNamed("/dev/pts/9");
+    EXPECT_EQ(first->OpenFailure(), "Device or resource busy");
+    EXPECT_EQ(second->OpenFailure(), "No such file or directory");
+    second->OpenPortNamed("/dev/ttyS0");
+    EXPECT_TRUE(second->PortOpen());
+    EXPECT_EQ(second->OpenFailure(), "");
+    EXPECT_EQ(first->OpenFailure(), "Device or resource busy");
+}
+
 // Settings files in a fresh folder per test.
 class SettingsTest : public PortTest {
 protected:
