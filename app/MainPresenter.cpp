@@ -14,10 +14,6 @@ namespace {
 
 constexpr const char* MainSection = "MainWindow";
 
-std::unique_ptr<link::TKX_RS> SystemLink(ui::UserInterface& ui) {
-    return std::make_unique<link::TKX_RS>(nullptr, nullptr, link::LinkContext{.ui = ui});
-}
-
 TJustOne MakeGuard(const std::string& name) { return name.empty() ? TJustOne() : TJustOne(name); }
 
 // Marks a session as running for exactly its extent, whichever way it ends.
@@ -42,7 +38,7 @@ private:
 }  // namespace
 
 MainPresenter::MainPresenter(MainView& view, ui::UserInterface& ui, LinkFactory makeLink, const std::string& mutexName)
-    : JustOne1(MakeGuard(mutexName)), view_(view), ui_(ui), makeLink_(makeLink ? std::move(makeLink) : SystemLink) {}
+    : JustOne1(MakeGuard(mutexName)), view_(view), ui_(ui), makeLink_(std::move(makeLink)) {}
 
 MainPresenter::~MainPresenter() = default;
 

@@ -43,7 +43,7 @@ std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, const s
         // The start-up scan's "no free port" box is left to the check below, which
         // knows which port was asked for.
         QuietScope quiet(ui);
-        opened->link_ = std::make_unique<link::TKX_RS>(nullptr, nullptr, link::LinkContext{.ui = ui});
+        opened->link_ = std::make_unique<link::TKX_RS>(nullptr, nullptr, link::SystemLinkContext(ui));
     }
     link::TKX_RS& link = *opened->link_;
     link.SetLineMode(static_cast<std::uint8_t>(options.lineMode));

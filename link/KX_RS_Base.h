@@ -21,7 +21,7 @@ public:
     static constexpr std::uint32_t MinDialogRate = 110;
     static constexpr std::uint32_t MaxDialogRate = 921600;
 
-    TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context = {});
+    TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context);
     ~TKX_RS_Base() override;
 
     // FreePorts[n] for n in 1..32 (index 0 unused); the names behind each slot as of the

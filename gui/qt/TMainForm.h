@@ -23,7 +23,7 @@ public:
     static constexpr int ClientWidth = 361;
     static constexpr int ClientHeight = 251;
 
-    explicit TMainForm(ui::UserInterface& ui, app::MainPresenter::LinkFactory makeLink = {},
+    explicit TMainForm(ui::UserInterface& ui, app::MainPresenter::LinkFactory makeLink,
                        const std::string& mutexName = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 

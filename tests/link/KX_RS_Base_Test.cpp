@@ -9,6 +9,7 @@
 #include "link/LinkError.h"
 #include "link/LinkTexts.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/FakePriority.h"
 #include "tests/support/FakeSerial.h"
 #include "tests/support/ScriptedUi.h"
 
@@ -27,11 +28,14 @@ protected:
     void AddPorts(int count, std::set<int> taken = {}) {
         for (int n = 1; n <= count; ++n) ports.Add("/dev/ttyS" + std::to_string(n - 1), taken.count(n) == 0);
     }
-    std::unique_ptr<TKX_RS_Base> Make() { return std::make_unique<TKX_RS_Base>(nullptr, nullptr, link::LinkContext{.ui = ui, .ports = ports}); }
+    std::unique_ptr<TKX_RS_Base> Make() {
+        return std::make_unique<TKX_RS_Base>(nullptr, nullptr, link::LinkContext{.ui = ui, .ports = ports, .clock = clock, .priority = priority});
+    }
     std::shared_ptr<FakeLine> Slot(int n) { return ports.Line("/dev/ttyS" + std::to_string(n - 1)); }
 
     FakeClock clock;
     FakeSerialPorts ports{clock};
+    FakePriority priority;
     ScriptedUi ui;
 };
 
@@ -222,7 +226,7 @@ TEST_F(SettingsTest, StoredPortIsOpenedOrReplacedByTheLowestFreeOne) {
         FakeSerialPorts machine(clock);
         for (int n = 1; n <= 3; ++n) machine.Add("/dev/ttyS" + std::to_string(n - 1), n != 1);
         machine.storesNumber = c.numbers;
-        TKX_RS_Base port(nullptr, nullptr, {.ui = ui, .ports = machine});
+        TKX_RS_Base port(nullptr, nullptr, {.ui = ui, .ports = machine, .clock = clock, .priority = priority});
         port.SettingsSection = "RS232";
         app::TKXIniFile ini = Ini(c.stored ? std::string("[RS232]\nPort=") + c.stored + "\n" : "[Other]\nPort=3\n");
         port.LoadSettings(ini);
