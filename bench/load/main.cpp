@@ -224,7 +224,7 @@ void Unpaced(const Options& o, std::vector<Row>& rows, std::vector<std::string>&
         Sim sim(o, {}, log);
         const Load load = RunLoad(o, sim, o.work / "image22.rom", {}, 300s);
         Require(load.usage.exitStatus == 0, "the unpaced load failed", load);
-        const std::vector<double> costs = ExchangeCostsMs(ParseSimLog(ReadText(log.string())), 20);
+        const std::vector<double> costs = ExchangeCostsMs(sim::ParseRequestLog(ReadText(log.string())), 20);
         const double median = Percentile(costs, 0.5), p99 = Percentile(costs, 0.99);
         commands.push_back(load.command);
         const std::string ref = "[" + std::to_string(commands.size()) + "]";
@@ -243,7 +243,7 @@ void Unpaced(const Options& o, std::vector<Row>& rows, std::vector<std::string>&
         Sim sim(o, {}, rtLog, rt);
         const Load load = RunLoad(o, sim, o.work / "image22.rom", {}, 300s, rt);
         Require(load.usage.exitStatus == 0, "the real-time unpaced load failed", load);
-        const std::vector<double> costs = ExchangeCostsMs(ParseSimLog(ReadText(rtLog.string())), 20);
+        const std::vector<double> costs = ExchangeCostsMs(sim::ParseRequestLog(ReadText(rtLog.string())), 20);
         commands.push_back(load.command);
         rows.push_back({"Diagnosis, unpaced with both programs at real-time priority: cost per exchange, median / 99th percentile",
                         Fixed(Percentile(costs, 0.5), 3, " ms") + " / " + Fixed(Percentile(costs, 0.99), 3, " ms"), "", "",

@@ -25,12 +25,8 @@ constexpr const char* NoLink = "RS232. Нет связи. Проверьте п�
 // One simulated port: the name the loader opens, the simulator's log and flash of it.
 struct SimPort {
     std::string tty, log, flash;
-    std::vector<LogLine> Log() const { return ParseLog(ReadAll(log)); }
-    std::size_t Count(const std::string& fn) const {
-        std::size_t n = 0;
-        for (const auto& l : Log()) n += l.count("fn") && l.at("fn") == fn ? 1 : 0;
-        return n;
-    }
+    std::vector<sim::LoggedRequest> Log() const { return ReadLog(log); }
+    std::size_t Count(int fn) const { return CountFunction(Log(), fn); }
 };
 
 // What the flash holds after `image` went in: pages 1..N-1, the head bytes first.
@@ -134,7 +130,7 @@ TEST_F(SeveralPortsTest, FourBoardsAtOnceAreAllLoadedByteExact) {
         EXPECT_TRUE(summary[i].starts_with(ports[i].tty + ": loaded, ")) << summary[i];
         EXPECT_TRUE(summary[i].ends_with(", Загрузка окончена.")) << summary[i];
         EXPECT_EQ(FileBytes(ports[i].flash), Flashed(image)) << ports[i].tty;
-        EXPECT_EQ(ports[i].Count("6"), 1u);
+        EXPECT_EQ(ports[i].Count(6), 1u);
     }
     // Not a terminal: every progress line names its port.
     for (const auto& line : Lines(r.err)) {
@@ -158,14 +154,14 @@ TEST_F(SeveralPortsTest, OneFaultyBoardAmongThreeFailsAloneAndEveryRecordSaysSo)
     const auto log = bad.Log();
     ASSERT_FALSE(log.empty());
     // The failing packet, sent three times, is the last thing the faulty board heard.
-    EXPECT_EQ(bad.Count("20"), 1u);
-    EXPECT_EQ(bad.Count("6"), 0u);
-    EXPECT_EQ(log.back().at("fn"), "10");
-    EXPECT_EQ(log.back().at("packet"), "5");
-    EXPECT_EQ(bad.Count("10"), 29u + 3u);
+    EXPECT_EQ(bad.Count(20), 1u);
+    EXPECT_EQ(bad.Count(6), 0u);
+    EXPECT_EQ(log.back().fn, 10);
+    EXPECT_EQ(log.back().packet, std::optional<int>(5));
+    EXPECT_EQ(bad.Count(10), 29u + 3u);
     for (const std::size_t good : {0u, 2u}) {
         EXPECT_EQ(FileBytes(ports[good].flash), Flashed(image)) << ports[good].tty;
-        EXPECT_EQ(ports[good].Count("6"), 1u);
+        EXPECT_EQ(ports[good].Count(6), 1u);
     }
     EXPECT_NE(r.out.find(bad.tty + ": failed, "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(std::string(", ") + NoLink), std::string::npos) << r.out;
@@ -198,9 +194,9 @@ TEST_F(SeveralPortsTest, CtrlCDuringALoadOfThreeStopsEachAfterItsPage) {
     cli.Signal(SIGINT);
     EXPECT_EQ(cli.Wait(Seconds(20)), 3) << cli.Err();
     for (const auto& port : ports) {
-        EXPECT_EQ(port.Count("20"), 1u) << port.tty;
-        EXPECT_EQ(port.Count("10"), 24u) << port.tty;
-        EXPECT_EQ(port.Count("6"), 0u) << port.tty;
+        EXPECT_EQ(port.Count(20), 1u) << port.tty;
+        EXPECT_EQ(port.Count(10), 24u) << port.tty;
+        EXPECT_EQ(port.Count(6), 0u) << port.tty;
         EXPECT_NE(cli.Out().find(port.tty + ": cancelled, "), std::string::npos) << cli.Out();
         const auto rec = RecordOf(port.tty);
         EXPECT_EQ(rec.at("outcome"), "cancelled");
@@ -226,7 +222,7 @@ TEST_F(SeveralPortsTest, AStationLoadsThreeBoardsOnceEachThoughOneLingersInItsBo
     const auto records = Report();
     ASSERT_EQ(records.size(), 3u) << ReadAll(report);
     for (const auto& rec : records) EXPECT_EQ(rec.at("outcome"), "loaded");
-    EXPECT_EQ(port.Count("6"), 3u);
+    EXPECT_EQ(port.Count(6), 3u);
     EXPECT_EQ(FileBytes(port.flash), Flashed(image));
     EXPECT_EQ(FileBytes(port.flash + ".2"), Flashed(image));
     EXPECT_EQ(FileBytes(port.flash + ".3"), Flashed(image));
@@ -234,12 +230,12 @@ TEST_F(SeveralPortsTest, AStationLoadsThreeBoardsOnceEachThoughOneLingersInItsBo
     bool finished = false;
     std::size_t answeredAfter = 0;
     for (const auto& l : port.Log()) {
-        if (l.at("board") != "2") continue;
+        if (l.board != 2) continue;
         if (finished) {
-            EXPECT_EQ(l.at("fn"), "1");
-            answeredAfter += l.at("answered") == "yes" ? 1 : 0;
+            EXPECT_EQ(l.fn, 1);
+            answeredAfter += l.answered ? 1 : 0;
         }
-        finished = finished || l.at("fn") == "6";
+        finished = finished || l.fn == 6;
     }
     EXPECT_GT(answeredAfter, 0u);
     EXPECT_NE(cli.Err().find("loaded 3, refused 0, failed 0"), std::string::npos) << cli.Err();
