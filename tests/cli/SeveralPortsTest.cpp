@@ -185,6 +185,44 @@ TEST_F(SeveralPortsTest, OneFaultyBoardAmongThreeFailsAloneAndEveryRecordSaysSo)
     }
 }
 
+// Four ports asked for at once, two of which do not open: one is missing, the other held
+// by another program under its lock file. Each of the two fails on its own with the
+// system's reason and the port named; the other two boards load.
+TEST_F(SeveralPortsTest, PortsThatDoNotOpenFailAloneAmongPortsThatLoad) {
+    const auto good = StartSim("tty", 2);
+    const SimPort held = StartSim("held", 1).front();
+    const std::string locks = dir.File("locks");
+    fs::create_directories(locks);
+    WriteAll(locks + "/" + LockFileName(held.tty), std::to_string(::getpid()) + "\n");
+    const std::string missing = dir.File("unplugged");
+    const Bytes image = Image(3 * Page);
+    const std::vector<std::string> order{missing, good[0].tty, held.tty, good[1].tty};
+    std::vector<std::string> argv{"/usr/bin/env", "KXBOOT_LOCK_DIR=" + locks, KXBOOT_CLI, "load", ImageFile(image),
+                                  "--report", report};
+    for (const auto& port : order) argv.insert(argv.end(), {"--port", port});
+    const RunResult r = kx::test::Run(argv, Seconds(60));
+    EXPECT_EQ(r.status, 1) << r.err;
+
+    const std::pair<std::string, std::string> refused[] = {
+        {missing, "No such file or directory"},
+        {held.tty, "Device or resource busy (held under its lock file " + LockFileName(held.tty) + ")"}};
+    for (const auto& [port, reason] : refused) {
+        SCOPED_TRACE(port);
+        const std::string named = port + ": kxboot-cli: cannot open the port " + port + ": " + reason;
+        EXPECT_NE(r.err.find(named + "\n"), std::string::npos) << r.err;
+        EXPECT_NE(r.out.find(port + ": failed, "), std::string::npos) << r.out;
+        const auto rec = RecordOf(port);
+        EXPECT_EQ(rec.at("outcome"), "failed");
+        EXPECT_EQ(rec.at("message"), "Нет свободного COM-порта!");
+    }
+    EXPECT_TRUE(held.Log().empty());
+    for (const SimPort& port : good) {
+        EXPECT_EQ(FileBytes(port.flash), Flashed(image)) << port.tty;
+        EXPECT_EQ(RecordOf(port.tty).at("outcome"), "loaded") << r.err;
+    }
+    EXPECT_EQ(Report().size(), 4u);
+}
+
 // The simulator logs a request once it has answered it; page 1's program request waits
 // a second for its answer on every board, and Ctrl-C comes within that second.
 TEST_F(SeveralPortsTest, CtrlCDuringALoadOfThreeStopsEachAfterItsPage) {
