@@ -185,27 +185,31 @@ TEST_F(SeveralPortsTest, OneFaultyBoardAmongThreeFailsAloneAndEveryRecordSaysSo)
     }
 }
 
-// Four ports asked for at once, two of which do not open: one is missing, the other held
-// by another program under its lock file. Each of the two fails on its own with the
-// system's reason and the port named; the other two boards load.
+// Seven ports asked for at once, five of which do not open: three are missing, two held
+// by another program under their lock files. Each of those fails on its own with the
+// system's reason and the port named; the two boards load. (Many refusals at once: the
+// reason of each open must stay with its own port.)
 TEST_F(SeveralPortsTest, PortsThatDoNotOpenFailAloneAmongPortsThatLoad) {
     const auto good = StartSim("tty", 2);
-    const SimPort held = StartSim("held", 1).front();
+    const auto held = StartSim("held", 2);
     const std::string locks = dir.File("locks");
     fs::create_directories(locks);
-    WriteAll(locks + "/" + LockFileName(held.tty), std::to_string(::getpid()) + "\n");
-    const std::string missing = dir.File("unplugged");
+    std::vector<std::pair<std::string, std::string>> refused;
+    for (const SimPort& port : held) {
+        WriteAll(locks + "/" + LockFileName(port.tty), std::to_string(::getpid()) + "\n");
+        refused.emplace_back(port.tty, "Device or resource busy (held under its lock file " + LockFileName(port.tty) + ")");
+    }
+    for (const char* name : {"unplugged.1", "unplugged.2", "unplugged.3"})
+        refused.emplace_back(dir.File(name), "No such file or directory");
+    const std::vector<std::string> order{refused[2].first, good[0].tty,       refused[0].first, refused[3].first,
+                                         good[1].tty,      refused[1].first, refused[4].first};
     const Bytes image = Image(3 * Page);
-    const std::vector<std::string> order{missing, good[0].tty, held.tty, good[1].tty};
     std::vector<std::string> argv{"/usr/bin/env", "KXBOOT_LOCK_DIR=" + locks, KXBOOT_CLI, "load", ImageFile(image),
                                   "--report", report};
     for (const auto& port : order) argv.insert(argv.end(), {"--port", port});
     const RunResult r = kx::test::Run(argv, Seconds(60));
     EXPECT_EQ(r.status, 1) << r.err;
 
-    const std::pair<std::string, std::string> refused[] = {
-        {missing, "No such file or directory"},
-        {held.tty, "Device or resource busy (held under its lock file " + LockFileName(held.tty) + ")"}};
     for (const auto& [port, reason] : refused) {
         SCOPED_TRACE(port);
         const std::string named = port + ": kxboot-cli: cannot open the port " + port + ": " + reason;
@@ -215,12 +219,12 @@ TEST_F(SeveralPortsTest, PortsThatDoNotOpenFailAloneAmongPortsThatLoad) {
         EXPECT_EQ(rec.at("outcome"), "failed");
         EXPECT_EQ(rec.at("message"), "Нет свободного COM-порта!");
     }
-    EXPECT_TRUE(held.Log().empty());
+    for (const SimPort& port : held) EXPECT_TRUE(port.Log().empty()) << port.tty;
     for (const SimPort& port : good) {
         EXPECT_EQ(FileBytes(port.flash), Flashed(image)) << port.tty;
         EXPECT_EQ(RecordOf(port.tty).at("outcome"), "loaded") << r.err;
     }
-    EXPECT_EQ(Report().size(), 4u);
+    EXPECT_EQ(Report().size(), order.size());
 }
 
 // The simulator logs a request once it has answered it; page 1's program request waits
