@@ -14,10 +14,6 @@ namespace {
 
 constexpr const char* MainSection = "MainWindow";
 
-std::unique_ptr<link::TKX_RS> SystemLink(ui::UserInterface& ui) {
-    return std::make_unique<link::TKX_RS>(nullptr, nullptr, link::LinkContext{.ui = ui});
-}
-
 TJustOne MakeGuard(const std::string& name) { return name.empty() ? TJustOne() : TJustOne(name); }
 
 // Marks a session as running for exactly its extent, whichever way it ends.
@@ -100,7 +96,7 @@ MainPresenter::MainPresenter(MainView& view, ui::UserInterface& ui, LinkFactory 
       view_(view),
       ui_(ui),
       linkUi_(std::make_unique<LinkUi>(ui, endRequested_)),
-      makeLink_(makeLink ? std::move(makeLink) : SystemLink) {}
+      makeLink_(std::move(makeLink)) {}
 
 MainPresenter::~MainPresenter() = default;
 

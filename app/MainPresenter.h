@@ -55,11 +55,12 @@ public:
     static constexpr std::uint8_t StartLineMode = 2;   // RS485 with echo
     static constexpr WindowPlacement::Border MainBorder = WindowPlacement::Border::Single;
 
-    // Makes the one link, talking to the interface it is given; the system's ports when empty.
+    // Makes the one link, talking to the interface it is given; the front end decides which
+    // ports, clock and priorities it uses (the system's, or a test's fakes).
     using LinkFactory = std::function<std::unique_ptr<link::TKX_RS>(ui::UserInterface&)>;
 
     // Takes the single-instance lock `mutexName` (the program file's name when empty).
-    MainPresenter(MainView& view, ui::UserInterface& ui, LinkFactory makeLink = {}, const std::string& mutexName = {});
+    MainPresenter(MainView& view, ui::UserInterface& ui, LinkFactory makeLink, const std::string& mutexName = {});
     ~MainPresenter();
     MainPresenter(const MainPresenter&) = delete;
     MainPresenter& operator=(const MainPresenter&) = delete;

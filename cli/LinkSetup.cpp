@@ -44,7 +44,7 @@ std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, const s
         // The start-up scan's "no free port" box is left to the check below, which
         // knows which port was asked for.
         QuietScope quiet(ui);
-        opened->link_ = std::make_unique<link::TKX_RS>(nullptr, nullptr, link::LinkContext{.ui = ui});
+        opened->link_ = std::make_unique<link::TKX_RS>(nullptr, nullptr, link::SystemLinkContext(ui));
     }
     link::TKX_RS& link = *opened->link_;
     link.SetLineMode(static_cast<std::uint8_t>(options.lineMode));
@@ -58,7 +58,7 @@ std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, const s
     if (!link.PortOpen()) {
         if (!ui.ErrorShown()) {
             // The system's text alone does not say which port failed, nor why.
-            const std::string why = link.Context().ports.OpenFailure();
+            const std::string& why = link.OpenFailure();
             const std::string tried = name.empty() ? link.PortName : name;
             if (!tried.empty())
                 ui.ShowError("kxboot-cli: cannot open the port " + tried + (why.empty() ? "" : ": " + why));

@@ -185,7 +185,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kx::test::FakeSerialPorts ports(clock);
     auto line = ports.Add("fuzz");
     kx::test::FakePriority priority;
-    TKX_RS link(nullptr, nullptr, {.ports = ports, .clock = clock, .priority = priority});
+    // Silent: every question declined, so an answer can never start a dialog.
+    TKX_RS link(nullptr, nullptr, {.ui = kx::ui::SilentUserInterface(), .ports = ports, .clock = clock, .priority = priority});
     link.OpenPortNamed("fuzz");
     Require(link.PortOpen(), "the fake port did not open");
     link.SetLineMode(in.ConsumeBool() ? 2 : 0);

@@ -29,7 +29,7 @@ public:
     // The longest stretch the link waits without letting window messages run.
     static constexpr platform::Millis PumpInterval{10};
 
-    TKX_RS(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context = {});
+    TKX_RS(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context);
 
     std::uint8_t LineMode = 0;
     bool ShortHeader = false;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <optional>
+#include <utility>
 
 #include "link/LinkTexts.h"
 #include "platform/NetworkAddress.h"
@@ -105,7 +106,9 @@ void TKX_RS_Base::OpenAndConfigure(const std::string& name) {
     ClosePort();
     PortName = name;
     // A failed open leaves no handle; it shows at the first exchange as a missing answer.
-    Handle = context_.ports.Open(name);
+    platform::PortOpening opening = context_.ports.Open(name);
+    Handle = std::move(opening.port);
+    openFailure_ = std::move(opening.failure);
     if (Handle) Handle->SetupQueues(QueueSize, QueueSize);
     SetBaudRate(BaudRate);
     SetByteSize(ByteSize);

@@ -22,7 +22,7 @@ public:
     static constexpr std::uint32_t MinDialogRate = ui::forms::baud_dialog::MinRate;
     static constexpr std::uint32_t MaxDialogRate = ui::forms::baud_dialog::MaxRate;
 
-    TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context = {});
+    TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context);
     ~TKX_RS_Base() override;
 
     // FreePorts[n] for n in 1..32 (index 0 unused); the names behind each slot as of the
@@ -48,6 +48,9 @@ public:
     // it was opened, else slot PortNumber.
     void SetPortOpen(bool open);
     bool PortOpen() const { return Handle != nullptr; }
+    // Why this link's last attempt to open a port failed, in the system's words; empty
+    // after one that succeeded, and where the system gave no reason.
+    const std::string& OpenFailure() const { return openFailure_; }
 
     void SetBaudRate(std::uint32_t rate);
     void SetByteSize(std::uint8_t value);
@@ -93,6 +96,7 @@ private:
     // A stored slot number: that port when the last scan found it free, else the lowest free one.
     void OpenSlotOrFirstFree(std::int32_t number);
 
+    std::string openFailure_;
     bool openedByName_ = false;
     bool portLost_ = false;   // the handle was dropped because its port went away
 };

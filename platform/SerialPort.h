@@ -5,6 +5,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -53,6 +54,17 @@ public:
     virtual std::size_t Read(std::uint8_t* buffer, std::size_t maxCount, Millis wait) = 0;
 };
 
+// What an attempt to open a port gives: the open port, or the reason it did not open in
+// the system's words ("Permission denied"; empty where the system gives none). Each
+// caller holds its own, so links opening ports on several threads never share it.
+struct PortOpening {
+    std::unique_ptr<SerialPort> port;   // empty when the port did not open
+    std::string failure;                // empty when it did
+
+    static PortOpening Opened(std::unique_ptr<SerialPort> opened) { return {std::move(opened), {}}; }
+    static PortOpening Failed(std::string why) { return {nullptr, std::move(why)}; }
+};
+
 // The machine's set of ports. Slot n (1..MaxPorts) of Candidates() is the port the
 // user knows as COMn; on Windows the names are "COM1".."COM32" themselves.
 class SerialPorts {
@@ -65,17 +77,15 @@ public:
     virtual std::vector<std::string> Candidates() = 0;
     // Whether the named port exists and nobody holds it, probed without disturbing it.
     virtual bool IsFree(const std::string& name) = 0;
-    // Opens the named port for exclusive reading and writing; nullptr when it cannot.
-    virtual std::unique_ptr<SerialPort> Open(const std::string& name) = 0;
-    // Why the last Open failed, in the system's words ("Permission denied"); empty when
-    // that is not known.
-    virtual std::string OpenFailure() const { return {}; }
+    // Opens the named port for exclusive reading and writing, or says why it cannot.
+    // Keeps nothing of the attempt: safe to call from several threads at once.
+    virtual PortOpening Open(const std::string& name) = 0;
     // True where the settings file stores the port as its number (Windows),
     // false where it stores the name (device path).
     virtual bool StoresPortNumber() const = 0;
 };
 
-// The backend of this OS.
+// The backend of this OS. It holds no state of its own.
 SerialPorts& SystemSerialPorts();
 
 }  // namespace kx::platform

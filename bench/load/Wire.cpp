@@ -4,7 +4,6 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <sstream>
 
 namespace kx::bench {
@@ -36,24 +35,6 @@ std::vector<TraceFrame> ParseTrace(const std::string& text) {
     return frames;
 }
 
-std::vector<LoggedRequest> ParseSimLog(const std::string& text) {
-    std::vector<LoggedRequest> log;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::map<std::string, std::string> fields;
-        std::istringstream words(line);
-        std::string word;
-        while (words >> word) {
-            const auto eq = word.find('=');
-            if (eq != std::string::npos) fields[word.substr(0, eq)] = word.substr(eq + 1);
-        }
-        if (!fields.count("t") || !fields.count("fn")) continue;
-        log.push_back({std::stod(fields["t"]), std::stoi(fields["fn"]), fields["answer"], fields["raw"]});
-    }
-    return log;
-}
-
 LowerBound ComputeLowerBound(const std::vector<TraceFrame>& trace, const LineModel& line) {
     LowerBound bound;
     double ms = 0;
@@ -82,11 +63,11 @@ LowerBound ComputeLowerBound(const std::vector<TraceFrame>& trace, const LineMod
     return bound;
 }
 
-std::vector<double> ExchangeCostsMs(const std::vector<LoggedRequest>& log, double turnTimeMs) {
+std::vector<double> ExchangeCostsMs(const std::vector<sim::LoggedRequest>& log, double turnTimeMs) {
     std::vector<double> costs;
     for (std::size_t i = 0; i + 1 < log.size(); ++i) {
         const bool clean = log[i].answer == "ok" && log[i + 1].raw != log[i].raw;
-        if (clean) costs.push_back(log[i + 1].ms - log[i].ms - turnTimeMs);
+        if (clean) costs.push_back(log[i + 1].t - log[i].t - turnTimeMs);
     }
     return costs;
 }

@@ -1,9 +1,12 @@
 #pragma once
 // What went over the line in a measured load, read back from the loader's trace and the
-// simulator's request log, and the time the protocol cannot go below on that line.
+// simulator's request log (sim/LoggedRequest.h), and the time the protocol cannot go
+// below on that line.
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "sim/LoggedRequest.h"
 
 namespace kx::bench {
 
@@ -15,16 +18,6 @@ struct TraceFrame {
 };
 
 std::vector<TraceFrame> ParseTrace(const std::string& text);
-
-// One line of a kxboot-sim --log file.
-struct LoggedRequest {
-    double ms = 0;  // when the request had been received, monotonic
-    int fn = -1;
-    std::string answer;
-    std::string raw;
-};
-
-std::vector<LoggedRequest> ParseSimLog(const std::string& text);
 
 struct LineModel {
     double baud = 19200;
@@ -49,7 +42,7 @@ LowerBound ComputeLowerBound(const std::vector<TraceFrame>& trace, const LineMod
 
 // The software's cost of each exchange from the simulator's side: time from one request to
 // the next less the prescribed pause, for pairs of answered requests that were not retries.
-std::vector<double> ExchangeCostsMs(const std::vector<LoggedRequest>& log, double turnTimeMs);
+std::vector<double> ExchangeCostsMs(const std::vector<sim::LoggedRequest>& log, double turnTimeMs);
 
 double Percentile(std::vector<double> values, double fraction);
 

@@ -254,9 +254,9 @@ bool Accepting(std::uint16_t port, Clock::time_point deadline) {
 
 // From the first request the simulator logged after the `skip` first ones to the last, in ms.
 double RequestSpanMs(const fs::path& log, std::size_t skip) {
-    const std::vector<LoggedRequest> requests = ParseSimLog(ReadText(log.string()));
+    const std::vector<sim::LoggedRequest> requests = sim::ParseRequestLog(ReadText(log.string()));
     if (requests.size() < skip + 2) throw std::runtime_error("too few requests in " + log.string());
-    return requests.back().ms - requests[skip].ms;
+    return requests.back().t - requests[skip].t;
 }
 
 // The paced load through ser2net (RFC 2217, packet delays off) in front of the simulator,
@@ -267,7 +267,7 @@ void Network(const Options& o, std::vector<Row>& rows, std::vector<std::string>&
     const Load direct = RunLoad(o, sim, o.work / "image22.rom", {}, 600s);
     Require(direct.usage.exitStatus == 0, "the paced load straight on the pty failed", direct);
     const double directSpan = RequestSpanMs(log, 0);
-    const std::size_t before = ParseSimLog(ReadText(log.string())).size();
+    const std::size_t before = sim::ParseRequestLog(ReadText(log.string())).size();
 
     const std::uint16_t port = FreeTcpPort();
     std::ofstream(config, std::ios::trunc) << "connection: &bench\n  accepter: telnet(rfc2217),tcp,127.0.0.1," << port
@@ -308,7 +308,7 @@ void Unpaced(const Options& o, std::vector<Row>& rows, std::vector<std::string>&
         Sim sim(o, {}, log);
         const Load load = RunLoad(o, sim, o.work / "image22.rom", {}, 300s);
         Require(load.usage.exitStatus == 0, "the unpaced load failed", load);
-        const std::vector<double> costs = ExchangeCostsMs(ParseSimLog(ReadText(log.string())), 20);
+        const std::vector<double> costs = ExchangeCostsMs(sim::ParseRequestLog(ReadText(log.string())), 20);
         const double median = Percentile(costs, 0.5), p99 = Percentile(costs, 0.99);
         commands.push_back(load.command);
         const std::string ref = "[" + std::to_string(commands.size()) + "]";
@@ -327,7 +327,7 @@ void Unpaced(const Options& o, std::vector<Row>& rows, std::vector<std::string>&
         Sim sim(o, {}, rtLog, rt);
         const Load load = RunLoad(o, sim, o.work / "image22.rom", {}, 300s, rt);
         Require(load.usage.exitStatus == 0, "the real-time unpaced load failed", load);
-        const std::vector<double> costs = ExchangeCostsMs(ParseSimLog(ReadText(rtLog.string())), 20);
+        const std::vector<double> costs = ExchangeCostsMs(sim::ParseRequestLog(ReadText(rtLog.string())), 20);
         commands.push_back(load.command);
         rows.push_back({"Diagnosis, unpaced with both programs at real-time priority: cost per exchange, median / 99th percentile",
                         Fixed(Percentile(costs, 0.5), 3, " ms") + " / " + Fixed(Percentile(costs, 0.99), 3, " ms"), "", "",

@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     ::setenv("KXBOOT_PORTS", port.c_str(), 1);
-    kx::link::TKX_RS link(nullptr, nullptr);  // silent: the wait has no one to report to
+    // The real port, clock and priorities, and no one to report to.
+    kx::link::TKX_RS link(nullptr, nullptr, kx::link::SystemLinkContext(kx::ui::SilentUserInterface()));
     link.OpenPort(1);
     link.SetBaudRate(19200);
     link.AnswerTimeout = static_cast<std::uint16_t>(seconds * 1000);

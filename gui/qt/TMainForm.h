@@ -20,7 +20,7 @@ class TMainForm final : public QWidget, private app::MainView {
     Q_OBJECT
 
 public:
-    explicit TMainForm(ui::UserInterface& ui, app::MainPresenter::LinkFactory makeLink = {},
+    explicit TMainForm(ui::UserInterface& ui, app::MainPresenter::LinkFactory makeLink,
                        const std::string& mutexName = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 

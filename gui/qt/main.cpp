@@ -5,13 +5,16 @@
 #include "gui/qt/TAutoTest.h"
 #include "gui/qt/TMainForm.h"
 #include "gui/qt/TerminationSignal.h"
+#include "link/KX_RS232.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kxboot"));
     kx::gui::QtUserInterface userInterface;
 
-    kx::gui::TMainForm MainForm(userInterface);
+    kx::gui::TMainForm MainForm(userInterface, [](kx::ui::UserInterface& ui) {
+        return std::make_unique<kx::link::TKX_RS>(nullptr, nullptr, kx::link::SystemLinkContext(ui));
+    });
     userInterface.SetOwner(&MainForm);
     // A second copy ends here, before it shows anything or touches port or settings.
     if (MainForm.Presenter().MustEnd()) return 0;

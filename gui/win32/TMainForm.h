@@ -21,7 +21,7 @@ public:
 
     // The window and its presenter, which talks to `ui` and takes the single-instance lock
     // `mutexName` (the program file's name when empty).
-    TMainForm(MessagePump& pump, ui::UserInterface& ui, app::MainPresenter::LinkFactory makeLink = {},
+    TMainForm(MessagePump& pump, ui::UserInterface& ui, app::MainPresenter::LinkFactory makeLink,
               const std::string& mutexName = {});
     ~TMainForm() override;
     app::MainPresenter& Presenter() { return presenter_; }

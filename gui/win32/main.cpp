@@ -7,6 +7,8 @@
 #include "gui/win32/SelfTest.h"
 #include "gui/win32/TMainForm.h"
 #include "gui/win32/Win32UserInterface.h"
+#include "app/MainPresenter.h"
+#include "link/KX_RS232.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
@@ -14,7 +16,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     kx::wgui::MessagePump pump;
     kx::wgui::Win32UserInterface userInterface(pump);
-    kx::wgui::TMainForm MainForm(pump, userInterface);
+    kx::wgui::TMainForm MainForm(pump, userInterface, [](kx::ui::UserInterface& ui) {
+        return std::make_unique<kx::link::TKX_RS>(nullptr, nullptr, kx::link::SystemLinkContext(ui));
+    });
     // A second copy ends here, before it shows anything or touches port or settings.
     if (MainForm.Presenter().MustEnd()) return 0;
 

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 #include <thread>
 
 #include "platform/posix/PosixTermios.h"
@@ -36,9 +36,10 @@ bool DeviceGone(int error) { return error == EIO || error == ENXIO || error == E
 
 namespace {
 
-// The reason for a failed open, as the system words it.
+// The reason for a failed open, as the system words it. Not strerror, whose buffer
+// another thread's failing open may be writing at the same time.
 std::nullptr_t Fail(std::string* why, int error, const std::string& detail = {}) {
-    if (why != nullptr) *why = std::strerror(error) + detail;
+    if (why != nullptr) *why = std::generic_category().message(error) + detail;
     return nullptr;
 }
 

@@ -1,5 +1,6 @@
 // The machine's serial ports on Linux: the names in $KXBOOT_PORTS first, then the serial
-// devices found under /dev. Probing never opens a port.
+// devices found under /dev. Probing never opens a port. One object serves every link of
+// the process, so it keeps nothing between calls.
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -28,19 +29,15 @@ public:
         return !posix::UucpLock::Held(name, posix::UucpLock::Folders());
     }
 
-    std::unique_ptr<SerialPort> Open(const std::string& name) override {
-        failure_.clear();
+    PortOpening Open(const std::string& name) override {
+        std::string why;
         // A URL names a port behind a network server (rfc2217://, tcp://), never a device.
-        if (IsNetworkPortName(name)) return NetworkPort::Open(name, &failure_);
-        return posix::PosixSerialPort::Open(name, &failure_);
+        std::unique_ptr<SerialPort> port =
+            IsNetworkPortName(name) ? NetworkPort::Open(name, &why) : posix::PosixSerialPort::Open(name, &why);
+        return port ? PortOpening::Opened(std::move(port)) : PortOpening::Failed(std::move(why));
     }
 
-    std::string OpenFailure() const override { return failure_; }
-
     bool StoresPortNumber() const override { return false; }
-
-private:
-    std::string failure_;
 };
 
 }  // namespace

@@ -139,7 +139,7 @@ std::unique_ptr<Socket> ConnectTcp(const std::string& host, std::uint16_t port, 
         }
     }
     outcome = ConnectOutcome::Unreachable;
-    why = std::strerror(error);
+    why = std::generic_category().message(error);   // strerror is not safe across threads
     return nullptr;
 }
 

@@ -146,6 +146,15 @@ private:
     std::optional<Millis> readWait_;
 };
 
+// The calling thread's last error in the system's words, without the line break the
+// system puts at its end.
+std::string LastErrorText() {
+    std::string text = std::system_category().message(static_cast<int>(GetLastError()));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+// One object serves every link of the process, so it keeps nothing between calls.
 class Win32SerialPorts final : public SerialPorts {
 public:
     std::vector<std::string> Candidates() override {
@@ -164,28 +173,20 @@ public:
         return true;
     }
 
-    std::unique_ptr<SerialPort> Open(const std::string& name) override {
+    PortOpening Open(const std::string& name) override {
         // A URL names a port behind a network server (rfc2217://, tcp://), never a device.
-        failure_.clear();
-        if (IsNetworkPortName(name)) return NetworkPort::Open(name, &failure_);
+        if (IsNetworkPortName(name)) {
+            std::string why;
+            std::unique_ptr<SerialPort> port = NetworkPort::Open(name, &why);
+            return port ? PortOpening::Opened(std::move(port)) : PortOpening::Failed(std::move(why));
+        }
         HANDLE handle = CreateFileA(DevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
-            failure_ = std::system_category().message(static_cast<int>(GetLastError()));
-            while (!failure_.empty() && (failure_.back() == '\n' || failure_.back() == '\r' || failure_.back() == ' '))
-                failure_.pop_back();
-            return nullptr;
-        }
-        failure_.clear();
-        return std::make_unique<Win32SerialPort>(handle);
+        if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return PortOpening::Failed(LastErrorText());
+        return PortOpening::Opened(std::make_unique<Win32SerialPort>(handle));
     }
 
-    std::string OpenFailure() const override { return failure_; }
-
     bool StoresPortNumber() const override { return true; }
-
-private:
-    std::string failure_;
 };
 
 }  // namespace

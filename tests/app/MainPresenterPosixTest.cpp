@@ -14,6 +14,7 @@
 #include "link/LoadOutcome.h"
 #include "platform/Process.h"
 #include "tests/app/TempDir.h"
+#include "tests/support/FakePriority.h"
 #include "tests/support/FakeSerial.h"
 #include "tests/support/ScriptedUi.h"
 #include "ui/PassW.h"
@@ -63,7 +64,7 @@ protected:
             view, this->ui,
             [this](ui::UserInterface& linkUi) {
                 return std::make_unique<link::TKX_RS>(nullptr, nullptr,
-                                                      link::LinkContext{.ui = linkUi, .ports = ports, .clock = clock});
+                                                      link::LinkContext{.ui = linkUi, .ports = ports, .clock = clock, .priority = priority});
             },
             lock);
     }
@@ -72,6 +73,7 @@ protected:
     std::string settings = dir.File("kxboot.ini");
     FakeClock clock;
     FakeSerialPorts ports{clock};
+    FakePriority priority;
     std::shared_ptr<FakeLine> line;
     ScriptedUi ui;
     FakeView view;

@@ -49,7 +49,7 @@ TEST(ExchangeCosts, AreTheGapsBetweenRequestsLessThePauseSkippingFailedOnesAndRe
         "t=1090.000000 seq=3 addr=249 hdr=1 fn=10 len=135 packet=0 answer=ok answered=yes raw=AA\n"
         "t=1110.250000 seq=4 addr=249 hdr=1 fn=10 len=135 packet=1 answer=ok answered=yes raw=BB\n"
         "t=1130.300000 seq=5 addr=249 hdr=1 fn=6 len=6 answer=ok answered=yes raw=CC\n";
-    const std::vector<double> costs = ExchangeCostsMs(ParseSimLog(log), 20);
+    const std::vector<double> costs = ExchangeCostsMs(sim::ParseRequestLog(log), 20);
     ASSERT_EQ(costs.size(), 3u);
     EXPECT_NEAR(costs[0], 0.4, 1e-6);
     EXPECT_NEAR(costs[1], 0.25, 1e-6);

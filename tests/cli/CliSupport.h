@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "sim/LoggedRequest.h"
 #include "tests/app/TempDir.h"
 
 namespace kx::test {
@@ -37,19 +38,12 @@ inline std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// One request line of the simulator's log, as key=value pairs.
-using LogLine = std::map<std::string, std::string>;
+// The simulator's request log at `path`, and how many of its requests had function `fn`.
+inline std::vector<sim::LoggedRequest> ReadLog(const std::string& path) { return sim::ParseRequestLog(ReadAll(path)); }
 
-inline std::vector<LogLine> ParseLog(const std::string& text) {
-    std::vector<LogLine> out;
-    for (const auto& line : Lines(text)) {
-        LogLine fields;
-        std::istringstream in(line);
-        for (std::string pair; in >> pair;)
-            if (const auto eq = pair.find('='); eq != std::string::npos) fields[pair.substr(0, eq)] = pair.substr(eq + 1);
-        out.push_back(fields);
-    }
-    return out;
+inline std::size_t CountFunction(const std::vector<sim::LoggedRequest>& log, int fn) {
+    return static_cast<std::size_t>(
+        std::count_if(log.begin(), log.end(), [fn](const sim::LoggedRequest& r) { return r.fn == fn; }));
 }
 
 // A report line's fields; strings unquoted (the loader writes no escapes for these).

@@ -68,17 +68,12 @@ protected:
         const std::string text = ReadAll(flash);
         return Bytes(text.begin(), text.end());
     }
-    std::vector<LogLine> Log() const { return ParseLog(ReadAll(log)); }
-    std::size_t Requests(const std::string& fn) const {
-        std::size_t n = 0;
+    std::vector<sim::LoggedRequest> Log() const { return ReadLog(log); }
+    std::size_t Requests(int fn) const { return CountFunction(Log(), fn); }
+    std::vector<long> ProgrammedPages() const {
+        std::vector<long> pages;
         for (const auto& l : Log())
-            if (l.count("fn") && l.at("fn") == fn) ++n;
-        return n;
-    }
-    std::vector<std::string> ProgrammedPages() const {
-        std::vector<std::string> pages;
-        for (const auto& l : Log())
-            if (l.count("fn") && l.at("fn") == "20" && l.count("page")) pages.push_back(l.at("page"));
+            if (l.fn == 20 && l.page) pages.push_back(*l.page);
         return pages;
     }
     // The device holds pages 1..`pages` of `image` with the simulator's head bytes in
@@ -90,7 +85,7 @@ protected:
         ASSERT_GE(flashed.size(), expected.size());
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), flashed.begin()));
         for (std::size_t i = expected.size(); i < flashed.size(); ++i) ASSERT_EQ(flashed[i], 0xFF) << i;
-        EXPECT_EQ(Requests("6"), 1u);
+        EXPECT_EQ(Requests(6), 1u);
     }
     // Waits (without asserting on time) until the simulator has logged `text`.
     bool LogShows(const std::string& text) const { return FileShows(log, text); }
@@ -157,8 +152,8 @@ TEST_F(CliTest, ADeviceThatWakesLateIsStillLoaded) {
     const RunResult r = Load(File(Image(2 * Page)));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, Done);
-    EXPECT_EQ(Requests("1"), 13u);
-    EXPECT_EQ(ProgrammedPages(), std::vector<std::string>{"0"});
+    EXPECT_EQ(Requests(1), 13u);
+    EXPECT_EQ(ProgrammedPages(), std::vector<long>{0});
 }
 
 // The adapter is pulled out while the program waits for the board and plugged in again:
@@ -173,7 +168,7 @@ protected:
     // Pages 1..3 of the four-page image, each programmed once.
     void ExpectLoadedByteExact() {
         ExpectFlashed(image, 3);
-        EXPECT_EQ(ProgrammedPages(), (std::vector<std::string>{"0", "2048", "4096"}));
+        EXPECT_EQ(ProgrammedPages(), (std::vector<long>{0, 2048, 4096}));
     }
     const Bytes image = WithTrailer(Image(4 * Page), 0x2D, 0x70);
 };
@@ -187,9 +182,9 @@ TEST_F(CliReplugTest, AfterTheThirdIdentify) {
     EXPECT_EQ(r.out, Done);
     const auto requests = Log();
     ASSERT_GE(requests.size(), 4u);
-    EXPECT_EQ(requests[2].at("answer"), "replug");
-    EXPECT_EQ(requests[3].at("fn"), "1");
-    EXPECT_EQ(requests[3].at("answer"), "ok");
+    EXPECT_EQ(requests[2].answer, "replug");
+    EXPECT_EQ(requests[3].fn, 1);
+    EXPECT_EQ(requests[3].answer, "ok");
     ExpectNewPty();
     ExpectLoadedByteExact();
 }
@@ -244,7 +239,7 @@ TEST_P(CliRefusalTest, PrintsTheMessageOnStderrAndSendsNothingAfterTheIdentify) 
     // Every refusal is recorded as one, by its own reason.
     ExpectRecord("refused", c.reason, c.message);
     StopSim();
-    EXPECT_EQ(Log().size(), Requests("1"));
+    EXPECT_EQ(Log().size(), Requests(1));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -289,9 +284,9 @@ TEST_F(CliTest, ALinkFailureDuringThePagesShowsTheLinkTextAndSendsNoFinish) {
     EXPECT_EQ(Lines(r.err).back(), "RS232. Нет связи. Проверьте правильность соединения PC и устройства.");
     ExpectRecord("failed", "exchange-failed", "RS232. Нет связи. Проверьте правильность соединения PC и устройства.");
     StopSim();
-    EXPECT_EQ(ProgrammedPages(), std::vector<std::string>{"0"});
-    EXPECT_EQ(Requests("6"), 0u);
-    EXPECT_EQ(Requests("10"), 29u + 3u);   // the failing packet, three times
+    EXPECT_EQ(ProgrammedPages(), std::vector<long>{0});
+    EXPECT_EQ(Requests(6), 0u);
+    EXPECT_EQ(Requests(10), 29u + 3u);   // the failing packet, three times
 }
 
 // The system's text stays the last line; the line before it names the port and the reason.
@@ -377,7 +372,7 @@ TEST_F(CliTest, ASignalEndsTheWaitForAnAnswer) {
     EXPECT_EQ(cli.Out(), "");
     EXPECT_EQ(Lines(cli.Err()).back(), "kxboot-cli: cancelled by SIGTERM");
     StopSim();
-    EXPECT_EQ(Requests("0"), 0u);
+    EXPECT_EQ(Requests(0), 0u);
 }
 
 TEST_F(CliTest, WakeTimeoutGivesUpWithStatus3AndSaysWhy) {
@@ -389,8 +384,8 @@ TEST_F(CliTest, WakeTimeoutGivesUpWithStatus3AndSaysWhy) {
     EXPECT_EQ(r.err, "Порт: " + tty + "\n" + Waking +
                          "kxboot-cli: cancelled: the device did not answer within 0.5 s (--wake-timeout)\n");
     StopSim();
-    EXPECT_GT(Requests("1"), 0u);
-    EXPECT_EQ(Log().size(), Requests("1"));
+    EXPECT_GT(Requests(1), 0u);
+    EXPECT_EQ(Log().size(), Requests(1));
 }
 
 // The simulator logs a request once it has answered it; after page 1's last packet the
@@ -405,9 +400,9 @@ TEST_F(CliTest, CtrlCDuringAPageLetsThatPageFinish) {
     EXPECT_NE(cli.Err().find("стр. 1/3"), std::string::npos) << cli.Err();
     EXPECT_EQ(cli.Err().find("стр. 2/3"), std::string::npos) << cli.Err();
     StopSim();
-    EXPECT_EQ(ProgrammedPages(), std::vector<std::string>{"0"});
-    EXPECT_EQ(Requests("10"), 24u);
-    EXPECT_EQ(Requests("6"), 0u);
+    EXPECT_EQ(ProgrammedPages(), std::vector<long>{0});
+    EXPECT_EQ(Requests(10), 24u);
+    EXPECT_EQ(Requests(6), 0u);
 }
 
 TEST_F(CliTest, ASecondCtrlCEndsAtOnce) {
@@ -618,7 +613,7 @@ TEST_P(CliAddressTest, AsksInLineModes1And2Only) {
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.err.find("ТОЛЬКО ОДНО устройство") != std::string::npos, c.asked) << r.err;
     StopSim();
-    EXPECT_EQ(Requests("0"), c.status == 0 ? 1u : 0u);
+    EXPECT_EQ(Requests(0), c.status == 0 ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -638,8 +633,8 @@ TEST_F(CliTest, EraseAndLoadSendsWholePagesOfTheIdentitysGeometry) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, Done);
     StopSim();
-    EXPECT_EQ(Requests("2"), 1u);
-    EXPECT_EQ(ProgrammedPages(), (std::vector<std::string>{"0", "128", "256", "384", "512", "640", "768"}));
+    EXPECT_EQ(Requests(2), 1u);
+    EXPECT_EQ(ProgrammedPages(), (std::vector<long>{0, 128, 256, 384, 512, 640, 768}));
     const Bytes flashed = Flash();
     ASSERT_GE(flashed.size(), 896u);
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + 896, flashed.begin()));
@@ -653,7 +648,7 @@ TEST_F(CliTest, EraseAndLoadRefusesAnUnexpectedIdentity) {
     ASSERT_FALSE(Lines(r.err).empty());
     EXPECT_EQ(Lines(r.err).back(), "В устройстве неверный микроконтроллер.");
     StopSim();
-    EXPECT_EQ(Requests("2"), 0u);
+    EXPECT_EQ(Requests(2), 0u);
 }
 
 TEST_F(CliTest, PatchAndLoadSkipsPage2AndStartsWithTheHeadBytes) {
@@ -664,7 +659,7 @@ TEST_F(CliTest, PatchAndLoadSkipsPage2AndStartsWithTheHeadBytes) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, Done);
     StopSim();
-    EXPECT_EQ(ProgrammedPages(), (std::vector<std::string>{"0", "2048"}));
+    EXPECT_EQ(ProgrammedPages(), (std::vector<long>{0, 2048}));
     Bytes expected = image;
     std::copy(SimHead.begin(), SimHead.end(), expected.begin());
     std::fill(expected.begin() + 1536, expected.begin() + 3072, 0xFF);

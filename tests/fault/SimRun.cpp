@@ -2,7 +2,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <stdexcept>
 
 namespace kx::test {
@@ -16,34 +15,6 @@ void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
-}
-
-std::vector<SimRequest> ParseSimLog(const std::string& text) {
-    std::vector<SimRequest> requests;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        // A line still being written has no raw field yet.
-        if (line.find(" raw=") == std::string::npos) break;
-        std::map<std::string, std::string> fields;
-        std::istringstream words(line);
-        std::string word;
-        while (words >> word) {
-            const auto eq = word.find('=');
-            if (eq != std::string::npos) fields[word.substr(0, eq)] = word.substr(eq + 1);
-        }
-        SimRequest r;
-        r.t = std::stod(fields["t"]);
-        r.fn = std::stoi(fields["fn"]);
-        r.len = std::stoi(fields["len"]);
-        if (fields.count("packet")) r.packet = std::stoi(fields["packet"]);
-        if (fields.count("page")) r.page = std::stol(fields["page"]);
-        r.answer = fields["answer"];
-        r.answered = fields["answered"] == "yes";
-        r.raw = fields["raw"];
-        requests.push_back(r);
-    }
-    return requests;
 }
 
 SimRun::SimRun(const std::string& simPath, const std::filesystem::path& folder,
@@ -62,7 +33,7 @@ SimRun::SimRun(const std::string& simPath, const std::filesystem::path& folder,
     port_ = process_->Out().substr(0, eol);
 }
 
-std::vector<SimRequest> SimRun::Requests() const { return ParseSimLog(ReadWholeFile(log_)); }
+std::vector<SimRequest> SimRun::Requests() const { return sim::ParseRequestLog(ReadWholeFile(log_)); }
 
 std::string SimRun::Flash() const { return ReadWholeFile(flash_); }
 

@@ -2,29 +2,17 @@
 // The simulated device of a fault scenario: kxboot-sim on a fresh pty with its request
 // log and flash dump in the scenario's folder, and the log read back as records.
 #include <filesystem>
-#include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "sim/LoggedRequest.h"
 #include "tests/support/ChildProcess.h"
 
 namespace kx::test {
 
 // One line of the simulator's request log.
-struct SimRequest {
-    double t = 0;                 // milliseconds, monotonic
-    int fn = -1;
-    int len = 0;
-    std::optional<int> packet;    // write data
-    std::optional<long> page;     // program page: the page address
-    std::string answer;           // ok, ignored, a fault kind, ...
-    bool answered = false;
-    std::string raw;              // the request's bytes in hex
-};
-
-std::vector<SimRequest> ParseSimLog(const std::string& text);
+using SimRequest = sim::LoggedRequest;
 
 class SimRun {
 public:

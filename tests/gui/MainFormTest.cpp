@@ -26,6 +26,7 @@
 #include "gui/qt/TProgressForm.h"
 #include "link/KX_RS232.h"
 #include "tests/gui/ModalDriver.h"
+#include "tests/support/FakePriority.h"
 #include "tests/support/FakeSerial.h"
 #include "ui/PassW.h"
 
@@ -46,7 +47,7 @@ struct Rig {
     kx::app::MainPresenter::LinkFactory Factory() {
         return [this](kx::ui::UserInterface& ui) {
             return std::make_unique<kx::link::TKX_RS>(nullptr, nullptr,
-                                                      kx::link::LinkContext{.ui = ui, .ports = ports, .clock = clock});
+                                                      kx::link::LinkContext{.ui = ui, .ports = ports, .clock = clock, .priority = priority});
         };
     }
     kx::app::TKXIniFile Ini() const { return kx::app::TKXIniFile(settings); }
@@ -60,6 +61,7 @@ struct Rig {
     std::string settings;
     kx::test::FakeClock clock;
     kx::test::FakeSerialPorts ports;
+    kx::test::FakePriority priority;
     std::shared_ptr<kx::test::FakeLine> line;
 };
 

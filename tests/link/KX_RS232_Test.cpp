@@ -33,7 +33,7 @@ TEST_F(LinkTest, ConstructorSetsTheProtocolDefaults) {
 TEST_F(LinkTest, MenuParentGetsThePortCommand) {
     link::TMenuItem menu;
     link->ClosePort();  // so that the second link finds COM1 free
-    TKX_RS withMenu(&menu, nullptr, {.ui = ui, .ports = ports, .clock = clock});
+    TKX_RS withMenu(&menu, nullptr, {.ui = ui, .ports = ports, .clock = clock, .priority = priority});
     ASSERT_EQ(menu.Items().size(), 1u);
     EXPECT_EQ(menu.Items()[0]->Caption, "RS232");
     ASSERT_EQ(withMenu.MenuItem->Items().size(), 1u);
@@ -454,7 +454,9 @@ TEST(LinkPause, LastsTheFullDurationWhenTheClockShowsOnlyWholeMilliseconds) {
     TruncatingClock clock;
     kx::test::FakeClock portClock;
     kx::test::FakeSerialPorts ports{portClock};
-    kx::link::TKX_RS link(nullptr, nullptr, {.ports = ports, .clock = clock});
+    kx::test::FakePriority priority;
+    kx::test::ScriptedUi ui;
+    kx::link::TKX_RS link(nullptr, nullptr, {.ui = ui, .ports = ports, .clock = clock, .priority = priority});
     for (const int ms : {20, 50}) {
         const auto start = clock.now;
         link.Pause(kx::platform::Millis{ms});

@@ -9,6 +9,7 @@
 #include "link/LinkError.h"
 #include "link/LinkTexts.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/FakePriority.h"
 #include "tests/support/FakeSerial.h"
 #include "tests/support/ScriptedUi.h"
 
@@ -27,11 +28,14 @@ protected:
     void AddPorts(int count, std::set<int> taken = {}) {
         for (int n = 1; n <= count; ++n) ports.Add("/dev/ttyS" + std::to_string(n - 1), taken.count(n) == 0);
     }
-    std::unique_ptr<TKX_RS_Base> Make() { return std::make_unique<TKX_RS_Base>(nullptr, nullptr, link::LinkContext{.ui = ui, .ports = ports}); }
+    std::unique_ptr<TKX_RS_Base> Make() {
+        return std::make_unique<TKX_RS_Base>(nullptr, nullptr, link::LinkContext{.ui = ui, .ports = ports, .clock = clock, .priority = priority});
+    }
     std::shared_ptr<FakeLine> Slot(int n) { return ports.Line("/dev/ttyS" + std::to_string(n - 1)); }
 
     FakeClock clock;
     FakeSerialPorts ports{clock};
+    FakePriority priority;
     ScriptedUi ui;
 };
 
@@ -163,6 +167,22 @@ TEST_F(PortTest, OpenPortNamedTakesAnyName) {
     EXPECT_EQ(ports.opened.back(), "/dev/pts/9");
 }
 
+// Two links on one machine: each keeps the reason its own last open failed, and a later
+// open that succeeds clears only its own.
+TEST_F(PortTest, EachLinkKeepsWhyItsOwnLastOpenFailed) {
+    AddPorts(2, {2});
+    auto first = Make();
+    auto second = Make();
+    first->OpenPortNamed("/dev/ttyS1");  // held by another program
+    second->OpenPortNamed("/dev/pts/9");
+    EXPECT_EQ(first->OpenFailure(), "Device or resource busy");
+    EXPECT_EQ(second->OpenFailure(), "No such file or directory");
+    second->OpenPortNamed("/dev/ttyS0");
+    EXPECT_TRUE(second->PortOpen());
+    EXPECT_EQ(second->OpenFailure(), "");
+    EXPECT_EQ(first->OpenFailure(), "Device or resource busy");
+}
+
 // Settings files in a fresh folder per test.
 class SettingsTest : public PortTest {
 protected:
@@ -206,7 +226,7 @@ TEST_F(SettingsTest, StoredPortIsOpenedOrReplacedByTheLowestFreeOne) {
         FakeSerialPorts machine(clock);
         for (int n = 1; n <= 3; ++n) machine.Add("/dev/ttyS" + std::to_string(n - 1), n != 1);
         machine.storesNumber = c.numbers;
-        TKX_RS_Base port(nullptr, nullptr, {.ui = ui, .ports = machine});
+        TKX_RS_Base port(nullptr, nullptr, {.ui = ui, .ports = machine, .clock = clock, .priority = priority});
         port.SettingsSection = "RS232";
         app::TKXIniFile ini = Ini(c.stored ? std::string("[RS232]\nPort=") + c.stored + "\n" : "[Other]\nPort=3\n");
         port.LoadSettings(ini);
@@ -232,7 +252,7 @@ TEST_F(SettingsTest, TheStoredPortIsNamedByItsSlotUpToTheLastCandidate) {
         FakeSerialPorts machine(clock);
         for (int n = 1; n <= 3; ++n) machine.Add("/dev/ttyS" + std::to_string(n - 1));
         machine.storesNumber = c.numbers;
-        TKX_RS_Base port(nullptr, nullptr, {.ui = ui, .ports = machine});
+        TKX_RS_Base port(nullptr, nullptr, {.ui = ui, .ports = machine, .clock = clock, .priority = priority});
         port.SettingsSection = "RS232";
         app::TKXIniFile ini = Ini(std::string("[RS232]\nPort=") + c.stored + "\n");
         EXPECT_EQ(port.StoredPortName(ini), c.expected);
@@ -262,7 +282,7 @@ TEST_F(SettingsTest, AStoredUrlIsOpenedAndSavedAsItIsOnEverySystem) {
         machine.Add(numbers ? "COM1" : "/dev/ttyS0");
         machine.AddUnlisted(url);
         machine.storesNumber = numbers;
-        TKX_RS_Base port(nullptr, nullptr, {.ui = ui, .ports = machine});
+        TKX_RS_Base port(nullptr, nullptr, {.ui = ui, .ports = machine, .clock = clock, .priority = priority});
         port.SettingsSection = "RS232";
         app::TKXIniFile ini = Ini("[RS232]\nPort= " + url + " \n");
         port.LoadSettings(ini);

@@ -4,6 +4,7 @@
 #include "link/LinkError.h"
 #include "link/LinkTexts.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/FakePriority.h"
 #include "tests/support/FakeSerial.h"
 #include "tests/support/ScriptedUi.h"
 #include "ui/PassW.h"
@@ -20,7 +21,7 @@ protected:
     SelectTest() {
         for (int n = 1; n <= 4; ++n) ports.Add("COM" + std::to_string(n), n != 2);
         ports.storesNumber = true;
-        port = std::make_unique<TKX_RS_Base>(nullptr, nullptr, link::LinkContext{.ui = ui, .ports = ports});
+        port = std::make_unique<TKX_RS_Base>(nullptr, nullptr, link::LinkContext{.ui = ui, .ports = ports, .clock = clock, .priority = priority});
         port->OpenPort(3);
         ui::AccessGranted = true;
     }
@@ -28,6 +29,7 @@ protected:
 
     FakeClock clock;
     FakeSerialPorts ports{clock};
+    FakePriority priority;
     ScriptedUi ui;
     std::unique_ptr<TKX_RS_Base> port;
 };

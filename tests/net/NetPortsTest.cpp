@@ -39,11 +39,7 @@ Bytes IacRichImage(std::size_t pages) {
 // One simulated board: the pty the server (or the loader) opens, its log and flash.
 struct Board {
     std::string tty, log, flash;
-    std::size_t Requests(const std::string& fn) const {
-        std::size_t n = 0;
-        for (const auto& l : ParseLog(ReadAll(log))) n += l.count("fn") && l.at("fn") == fn ? 1 : 0;
-        return n;
-    }
+    std::size_t Requests(int fn) const { return CountFunction(ReadLog(log), fn); }
     // Pages 1..N-1 of `image`, the head bytes in front, and the load finished once.
     void ExpectLoaded(const Bytes& image) const {
         Bytes expected(image.begin(), image.begin() + static_cast<std::ptrdiff_t>((image.size() / Page - 1) * Page));
@@ -52,12 +48,12 @@ struct Board {
         const Bytes flashed(text.begin(), text.end());
         ASSERT_GE(flashed.size(), expected.size()) << tty;
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), flashed.begin())) << tty;
-        EXPECT_EQ(Requests("6"), 1u) << tty;
+        EXPECT_EQ(Requests(6), 1u) << tty;
     }
     // Waits (without asserting on time) until the board has taken `count` pages.
     bool Programmed(std::size_t count) const {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (Requests("20") < count)
+        while (Requests(20) < count)
             if (std::chrono::steady_clock::now() > deadline) return false;
             else std::this_thread::sleep_for(std::chrono::milliseconds(5));
         return true;
@@ -146,7 +142,7 @@ TEST_P(NetPortsThroughTest, LoadsByteForByteOrRefusesWithTheSameText) {
     EXPECT_EQ(err.front(), "Порт: " + url);
     if (c.lastLine != nullptr) {
         EXPECT_EQ(err.back(), c.lastLine);
-        EXPECT_EQ(board.Requests("10"), 0u);   // nothing sent after the identity
+        EXPECT_EQ(board.Requests(10), 0u);   // nothing sent after the identity
     } else {
         EXPECT_EQ(r.out, Done);
         board.ExpectLoaded(image);
@@ -180,7 +176,7 @@ TEST_F(NetPortsTest, AServerKilledDuringTheLoadEndsItWithTheLinksText) {
     EXPECT_EQ(cli.Out(), "");
     // Three attempts of one request, each within its answer time-out, and no more.
     EXPECT_LT(cli.ExitTime() - killed, std::chrono::seconds(15));
-    EXPECT_EQ(board.Requests("6"), 0u);
+    EXPECT_EQ(board.Requests(6), 0u);
 }
 
 TEST_F(NetPortsTest, AServerThatStartsAfterTheLoadBeganIsConnectedByTheWakeLoop) {

@@ -39,7 +39,7 @@ Seen LoadOnThisThread(const std::string& port, const std::string& image) {
     ScriptedUi ui;
     Seen seen{std::this_thread::get_id(), {}, {}, 0};
     ui.onProcessMessages = [&seen](long) { seen.pumpThreads.push_back(std::this_thread::get_id()); };
-    link::TKX_RS link(nullptr, nullptr, link::LinkContext{.ui = ui});
+    link::TKX_RS link(nullptr, nullptr, link::SystemLinkContext(ui));
     link.SetLineMode(2);
     link.OpenPortNamed(port);
     link.SetBaudRate(19200);

@@ -47,7 +47,7 @@ protected:
 
     // The link as the program sets it up, on port slot 1.
     link::TKX_RS& MakeLink(std::uint8_t mode, bool shortHeader = false) {
-        link = std::make_unique<link::TKX_RS>(nullptr, nullptr, link::LinkContext{.ui = ui});
+        link = std::make_unique<link::TKX_RS>(nullptr, nullptr, link::SystemLinkContext(ui));
         link->SetLineMode(mode);
         link->ShortHeader = shortHeader;
         link->OpenPort(1);

@@ -55,7 +55,7 @@ private:
 class PtyPorts : public PtyTest {
 protected:
     std::unique_ptr<TKX_RS> NewLink() {
-        auto rs = std::make_unique<TKX_RS>(nullptr, nullptr, link::LinkContext{.ui = ui});
+        auto rs = std::make_unique<TKX_RS>(nullptr, nullptr, link::SystemLinkContext(ui));
         rs->SetLineMode(2);
         rs->AnswerTimeout = 100;
         return rs;

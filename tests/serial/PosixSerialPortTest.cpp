@@ -182,8 +182,15 @@ TEST(PosixSerialPorts, OnlyExistingCharacterDevicesAreFree) {
     SerialPorts& ports = SystemSerialPorts();
     EXPECT_FALSE(ports.IsFree(tmp.File("plain")));
     EXPECT_FALSE(ports.IsFree(tmp.File("missing")));
-    EXPECT_FALSE(ports.Open(tmp.File("missing")));
-    EXPECT_FALSE(ports.Open(tmp.File("plain")));  // not a tty
+    struct Refusal {
+        std::string path, failure;
+    };
+    for (const Refusal& r : {Refusal{tmp.File("missing"), "No such file or directory"},
+                             Refusal{tmp.File("plain"), "Inappropriate ioctl for device"}}) {  // not a tty
+        const PortOpening opening = ports.Open(r.path);
+        EXPECT_FALSE(opening.port) << r.path;
+        EXPECT_EQ(opening.failure, r.failure) << r.path;
+    }
     EXPECT_FALSE(ports.StoresPortNumber());
 }
 

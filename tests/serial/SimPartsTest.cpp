@@ -1,12 +1,15 @@
-// The simulator's own parts: its framing, fault rules, command line and flash image.
+// The simulator's own parts: its framing, fault rules, command line, flash image and
+// request log.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
+#include "sim/LoggedRequest.h"
 #include "sim/SimDevice.h"
 #include "sim/SimFaults.h"
 #include "sim/SimFlash.h"
 #include "sim/SimFrame.h"
+#include "sim/SimLog.h"
 #include "sim/SimNumbers.h"
 #include "sim/SimOptions.h"
 #include "tests/app/TempDir.h"
@@ -43,6 +46,50 @@ TEST(SimFrame, BuildsTheFramesOfTheWireExamples) {
     ASSERT_EQ(frame.size(), 135u);
     EXPECT_EQ(frame[0], 0x87);
     EXPECT_EQ(frame.back(), 0x75);
+}
+
+// What the simulator writes is what the benchmarks and the tests read back, field by
+// field; a line still being written is not read yet.
+TEST(RequestLog, ReadsBackEveryFieldItWrote) {
+    test::TempDir dir;
+    const std::string path = dir.File("sim.log");
+    const auto at = [](long us) { return TimePoint(std::chrono::microseconds(us)); };
+    {
+        RequestLog log(path);
+        log.Write(at(1'000'250), 1, 0, ParseRequest(Hex("06 F9 01 00 01 FF"), false), "ok", true);
+        Bytes packet(129, 0);
+        packet[0] = 23;
+        log.Write(at(1'020'500), 2, 3, ParseRequest(BuildFrame(0xF9, 1, 10, packet), false), "none", false);
+        log.Write(at(1'090'000), 3, 0, ParseRequest(Hex("09 F9 01 00 14 00 A0 00 49"), false), "ok", true);
+        log.Write(at(1'100'000), 4, 0, ParseRequest(Hex("04 F9 01 02"), true), "ignored", false);
+    }
+    test::WriteAll(path, test::ReadAll(path) + "t=1200.000000 seq=5 addr=249 hdr=1 fn=6 len=6 answer=ok");
+
+    const std::vector<LoggedRequest> read = ParseRequestLog(test::ReadAll(path));
+    ASSERT_EQ(read.size(), 4u);
+    const LoggedRequest& identify = read[0];
+    EXPECT_DOUBLE_EQ(identify.t, 1000.25);
+    EXPECT_EQ(identify.seq, 1);
+    EXPECT_EQ(identify.board, 0);
+    EXPECT_EQ(identify.addr, 0xF9);
+    EXPECT_EQ(identify.hdr, std::optional<int>(1));
+    EXPECT_EQ(identify.fn, 1);
+    EXPECT_EQ(identify.len, 6);
+    EXPECT_EQ(identify.answer, "ok");
+    EXPECT_TRUE(identify.answered);
+    EXPECT_EQ(identify.raw, "06F9010001FF");
+    EXPECT_FALSE(identify.packet || identify.page);
+
+    EXPECT_EQ(read[1].board, 3);
+    EXPECT_EQ(read[1].fn, 10);
+    EXPECT_EQ(read[1].len, 135);
+    EXPECT_EQ(read[1].packet, std::optional<int>(23));
+    EXPECT_EQ(read[1].answer, "none");
+    EXPECT_FALSE(read[1].answered);
+    EXPECT_EQ(read[2].page, std::optional<long>(0xA000));
+    EXPECT_FALSE(read[3].hdr);
+    EXPECT_EQ(read[3].len, 4);
+    EXPECT_EQ(read[3].raw, "04F90102");
 }
 
 TEST(SimFrame, ParsesRequestsWithAndWithoutHeaderWord) {

@@ -81,12 +81,13 @@ bool FakeSerialPorts::IsFree(const std::string& name) {
     return it != free_.end() && it->second && !lines_.at(name)->open;
 }
 
-std::unique_ptr<platform::SerialPort> FakeSerialPorts::Open(const std::string& name) {
+platform::PortOpening FakeSerialPorts::Open(const std::string& name) {
     opened.push_back(name);
     const auto it = lines_.find(name);
-    if (it == lines_.end() || !free_[name] || it->second->open || it->second->pulled) return nullptr;
+    if (it == lines_.end() || it->second->pulled) return platform::PortOpening::Failed("No such file or directory");
+    if (!free_[name] || it->second->open) return platform::PortOpening::Failed("Device or resource busy");
     it->second->events.push_back("OPEN");
-    return std::make_unique<FakeSerialPort>(it->second);
+    return platform::PortOpening::Opened(std::make_unique<FakeSerialPort>(it->second));
 }
 
 }  // namespace kx::test

@@ -89,7 +89,9 @@ public:
 
     std::vector<std::string> Candidates() override { return order_; }
     bool IsFree(const std::string& name) override;
-    std::unique_ptr<platform::SerialPort> Open(const std::string& name) override;
+    // Refused with the system's words for the reason: a missing port, one held elsewhere,
+    // one already open, one pulled out.
+    platform::PortOpening Open(const std::string& name) override;
     bool StoresPortNumber() const override { return storesNumber; }
 
     bool storesNumber = false;

@@ -131,7 +131,9 @@ TEST(SerialPorts, MissingPortIsNeitherFreeNorOpened) {
     for (const char* name : {"COM29", "COM250", "NOSUCHPORT"}) {
         SCOPED_TRACE(name);
         EXPECT_FALSE(ports.IsFree(name));
-        EXPECT_EQ(ports.Open(name), nullptr);
+        const PortOpening opening = ports.Open(name);
+        EXPECT_EQ(opening.port, nullptr);
+        EXPECT_FALSE(opening.failure.empty());
     }
 }
 
