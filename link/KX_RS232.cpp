@@ -116,6 +116,12 @@ int TKX_RS::ReadAddress() {
 void TKX_RS::Exchange() {
     TransmitFrame();
     ReceiveFrame();
+    // The echo always comes before the answer: a late one is dropped here and the answer
+    // read after it, instead of a good board being judged by its own request.
+    if (IsLateEcho(TxBuf[0])) {
+        echoHeard_ = true;
+        ReceiveFrame();
+    }
     const std::size_t func = ShortHeader ? 2 : 4;
     if (std::all_of(RxBuf.begin() + 1, RxBuf.begin() + static_cast<std::ptrdiff_t>(func),
                     [](std::uint8_t b) { return b == 0; }))
@@ -137,11 +143,14 @@ void TKX_RS::TransmitFrame() {
     // Not checked: a failed write shows up as a missing answer.
     WritePort(TxBuf.data(), length);
     if (Trace != nullptr) Trace->Sent(TxBuf.data(), length);
+    echoHeard_ = true;
     if (!rs485) return;
     // The request comes back on a two-wire line; take it off and ignore how that went.
     readingEcho_ = true;
+    echoHeard_ = false;
     try {
         ReceiveFrame();
+        echoHeard_ = true;
     } catch (...) {
     }
     readingEcho_ = false;
@@ -197,7 +206,12 @@ std::size_t TKX_RS::ReadUntil(std::uint8_t* buffer, std::size_t maxCount, Millis
 }
 
 void TKX_RS::TraceReceived(std::size_t count) {
-    if (Trace != nullptr && count > 0) Trace->Received(RxBuf.data(), count, readingEcho_);
+    if (Trace != nullptr && count > 0) Trace->Received(RxBuf.data(), count, readingEcho_ || IsLateEcho(count));
+}
+
+bool TKX_RS::IsLateEcho(std::size_t count) const {
+    if (echoHeard_ || readingEcho_ || count != TxBuf[0] || count > RxBuf.size()) return false;
+    return std::equal(RxBuf.begin(), RxBuf.begin() + static_cast<std::ptrdiff_t>(count), TxBuf.begin());
 }
 
 void TKX_RS::Pause(Millis duration) {

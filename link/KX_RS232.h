@@ -72,8 +72,13 @@ private:
     // came in time.
     std::size_t ReadUntil(std::uint8_t* buffer, std::size_t maxCount, platform::Millis deadline);
     void TraceReceived(std::size_t count);
+    // Whether the `count` bytes received are this frame's own request come back: on a
+    // two-wire line whose echo came later than its wait, the echo arrives where the answer
+    // is read.
+    bool IsLateEcho(std::size_t count) const;
 
     bool readingEcho_ = false;
+    bool echoHeard_ = true;   // the request's echo was read (or the line has none)
 };
 
 }  // namespace kx::link

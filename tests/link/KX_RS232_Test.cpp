@@ -401,6 +401,24 @@ struct RecordingTrace final : link::FrameTrace {
     std::vector<std::string> log;
 };
 
+TEST_F(LinkTest, AnEchoLaterThanItsWaitIsDroppedAndTheAnswerAfterItRead) {
+    RecordingTrace trace;
+    link->Trace = &trace;
+    link->SetLineMode(2);
+    link->AnswerTimeout = 100;
+    // The echo comes after its own wait ran out but within the answer's; the answer follows.
+    line->onWrite = [&](const Bytes& request) {
+        line->Send(request, Millis{150});
+        line->SendAfterLast(GoodAnswer, Millis{2});
+    };
+    link->Command(0xF9, 1);
+    EXPECT_EQ(link->GetByte(), 0xAA);
+    EXPECT_EQ(line->writes.size(), 1u);
+    ASSERT_EQ(trace.log.size(), 3u);
+    EXPECT_EQ(trace.log[1], "echo 06 F9 01 00 01 FF");
+    EXPECT_EQ(trace.log[2].rfind("recv ", 0), 0u) << trace.log[2];
+}
+
 TEST_F(LinkTest, TraceSeesSentEchoedAndPartialFrames) {
     RecordingTrace trace;
     link->Trace = &trace;
