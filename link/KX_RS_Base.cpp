@@ -160,7 +160,7 @@ void TKX_RS_Base::DropLostPort() {
 }
 
 void TKX_RS_Base::ReopenLostPort() {
-    if (!portLost_) return;
+    if (!portLost_ || holdConnection_) return;
     // The same name: on Linux the device path or the stable link to it, on Windows the
     // same COM number; the line settings, DTR and the purge as at any open.
     OpenAndConfigure(PortName);

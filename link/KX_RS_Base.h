@@ -72,6 +72,11 @@ public:
     virtual void SelectPort();
     virtual void SelectBaudRate();
 
+    // While held, a port that went away is not opened again: whatever board is behind it
+    // once it is back was not identified on this connection. A load holds it from the
+    // board's answer to its end; waiting for a board, the port is taken up again.
+    void HoldConnection(bool hold) { holdConnection_ = hold; }
+
     // The user this link reports to and lets window messages run for.
     ui::UserInterface& Ui() const { return context_.ui; }
     const LinkContext& Context() const { return context_; }
@@ -97,6 +102,7 @@ private:
     void OpenSlotOrFirstFree(std::int32_t number);
 
     std::string openFailure_;
+    bool holdConnection_ = false;
     bool openedByName_ = false;
     bool portLost_ = false;   // the handle was dropped because its port went away
 };

@@ -38,6 +38,18 @@ std::string WithFileName(std::string_view format, const std::string& fileName) {
     return text;
 }
 
+// Holds the link's connection for as long as it lives.
+class ConnectionHold {
+public:
+    explicit ConnectionHold(TKX_RS& link) : link_(link) { link_.HoldConnection(true); }
+    ~ConnectionHold() { link_.HoldConnection(false); }
+    ConnectionHold(const ConnectionHold&) = delete;
+    ConnectionHold& operator=(const ConnectionHold&) = delete;
+
+private:
+    TKX_RS& link_;
+};
+
 // One load inside its progress window, from the wake loop to the finish request. Each
 // step that ends the load shows its box (or none) and says why in the outcome.
 class LoadEngine {
@@ -75,6 +87,9 @@ LoadOutcome LoadEngine::Run(LoadImage& image) {
         End(LoadReason::Cancelled, {});
         return outcome_;
     }
+    // From the answer on, this connection's board is the one loaded: a port lost and back
+    // again ends the load instead of sending the rest to whatever board is there now.
+    const ConnectionHold hold(link_);
     window_.SetLabel(texts::Identifying);
     Identity identity;
     const PageGeometry* geometry = Identify(identity);

@@ -219,6 +219,27 @@ TEST_P(LoadEngineTest, AnAdapterPulledOutInAPageIsALostPort) {
     EXPECT_EQ(device.Count(fnFinish), 0u);
 }
 
+TEST_P(LoadEngineTest, AnAdapterBackWithinTheRetriesStillEndsTheLoadAndTheBoardThereGetsNothing) {
+    bool lost = false;
+    std::size_t afterLoss = 0;
+    device.onRequest = [&](const BootRequest& r) {
+        if (lost) ++afterLoss;
+        if (r.function == fnProgramPage && !lost) lost = line->pulled = true;
+    };
+    // Plugged in again as soon as the link has seen it go.
+    ui.onProcessMessages = [this](long) {
+        if (!link.PortOpen()) line->pulled = false;
+    };
+    const LoadOutcome outcome = Load(Image(8));
+    EXPECT_EQ(outcome.reason, LoadReason::PortLost);
+    EXPECT_EQ(outcome.text, texts::NoLink);
+    EXPECT_EQ(afterLoss, 0u) << "requests went to a board this load never identified";
+
+    // The next load takes the port up again and starts from the wake-up.
+    device.onRequest = nullptr;
+    EXPECT_EQ(Load(Image(8)).reason, LoadReason::Loaded);
+}
+
 TEST_P(LoadEngineTest, AFinishWithoutAnswerFailsOnlyWhereTheBootLoaderReportsIt) {
     device.silentOn = [](const BootRequest& r) { return r.function == fnFinish; };
     const LoadOutcome outcome = Load(Image(8));
