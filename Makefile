@@ -39,10 +39,11 @@ test-default: build
 	scripts/check-layers
 	$(TIMED) $@ ctest --preset default -j $(JOBS)
 
-# Each step's output comes whole when the step ends (-O), not interleaved with the others.
+# Each step's output comes whole when the step ends (-O), not interleaved with the others;
+# a failed step stops neither the others nor the builds they wait for (-k).
 test:
 	@rm -f build/step-times.txt
-	@status=0; $(MAKE) --no-print-directory -j $(TEST_LANES) -O KX_BUILD_CHAIN=1 $(TEST_STEPS) || status=$$?; \
+	@status=0; $(MAKE) --no-print-directory -k -j $(TEST_LANES) -O KX_BUILD_CHAIN=1 $(TEST_STEPS) || status=$$?; \
 	  echo "make test: time of each step (wall; CPU = user + system of what it waited for):"; \
 	  cat build/step-times.txt 2>/dev/null; \
 	  [ $$status -eq 0 ] && echo "make test: every step passed ($(TEST_STEPS))"; exit $$status
