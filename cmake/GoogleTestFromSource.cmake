@@ -17,12 +17,25 @@ foreach(lib gtest gtest_main gmock gmock_main)
 endforeach()
 
 # Each test program is one CTest test: every process start under an emulator costs
-# about half a second, so one per test case would multiply the run time.
+# about half a second, so one per test case would multiply the run time. A program whose
+# cases take long (window tests, differential runs against the system) sets the target
+# property KX_TEST_SHARDS to N and becomes N tests that ctest runs side by side, each
+# running every Nth case (GoogleTest's own sharding; together they run every case).
 function(gtest_discover_tests target)
   cmake_parse_arguments(arg "" "WORKING_DIRECTORY" "" ${ARGN})
+  set(directory)
   if(arg_WORKING_DIRECTORY)
-    add_test(NAME ${target} COMMAND ${target} WORKING_DIRECTORY ${arg_WORKING_DIRECTORY})
-  else()
-    add_test(NAME ${target} COMMAND ${target})
+    set(directory WORKING_DIRECTORY ${arg_WORKING_DIRECTORY})
   endif()
+  get_target_property(shards ${target} KX_TEST_SHARDS)
+  if(NOT shards OR shards LESS 2)
+    add_test(NAME ${target} COMMAND ${target} ${directory})
+    return()
+  endif()
+  math(EXPR last "${shards} - 1")
+  foreach(index RANGE ${last})
+    add_test(NAME ${target}.${index} COMMAND ${target} ${directory})
+    set_tests_properties(${target}.${index} PROPERTIES
+                         ENVIRONMENT "GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${index}")
+  endforeach()
 endfunction()

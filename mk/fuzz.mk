@@ -5,6 +5,7 @@
 # only read. A crash leaves its input in build/fuzz/artifacts/.
 DEPS_LISTS += fuzz
 TEST_STEPS += test-fuzz
+BUILD_STEPS += fuzz-build
 
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 4
@@ -22,7 +23,7 @@ FUZZ_ARGS := -timeout=10 -rss_limit_mb=1024 -max_len=65536 -print_final_stats=1
 fuzz-build: deps
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE= \
 	  "-DCMAKE_CXX_FLAGS=$(FUZZ_FLAGS)" -DKX_FUZZ=ON -DKX_BUILD_GUI=OFF -DKX_BUILD_TESTS=OFF -DKX_WERROR=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
+	$(TIMED) $@ cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
 
 # $(1): harness, $(2): seconds
 define fuzz_run
@@ -36,4 +37,8 @@ fuzz: fuzz-build
 	$(foreach t,$(FUZZ_TARGETS),$(call fuzz_run,$(t),$(FUZZ_SECONDS)))
 
 test-fuzz: fuzz-build
+	$(TIMED) $@ $(MAKE) --no-print-directory fuzz-smoke
+
+.PHONY: fuzz-smoke
+fuzz-smoke:
 	$(foreach t,$(FUZZ_TARGETS),$(call fuzz_run,$(t),$(FUZZ_SMOKE_SECONDS)))

@@ -2,6 +2,7 @@
 # (the `sanitize` preset, build/sanitize). Any report fails the step: UBSan does not
 # recover, LeakSanitizer runs at exit of every test program. Qt tests run headless.
 TEST_STEPS += test-sanitize
+BUILD_STEPS += sanitize-build
 
 SANITIZE_ENV := \
   ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:abort_on_error=0 \
@@ -13,7 +14,7 @@ SANITIZE_ENV := \
 
 sanitize-build: deps
 	cmake --preset sanitize
-	cmake --build --preset sanitize -j $(JOBS)
+	$(TIMED) $@ cmake --build --preset sanitize -j $(JOBS)
 
 test-sanitize: sanitize-build
-	env $(SANITIZE_ENV) ctest --preset sanitize -j $(JOBS)
+	$(TIMED) $@ env $(SANITIZE_ENV) ctest --preset sanitize -j $(JOBS)

@@ -7,6 +7,7 @@
 # another then gets from open), which would hide races between links that open their
 # ports at nearly the same moment; the threads here never synchronise through I/O.
 TEST_STEPS += test-tsan
+BUILD_STEPS += tsan-build
 
 TSAN_TARGETS := pty_tests cli_tests kxboot-cli kxboot-sim
 TSAN_TESTS := ^(ConcurrentLoads|SeveralPortsTest|Ports/StoredPortTest)\.
@@ -16,9 +17,9 @@ TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:exitcode=66:io_sync=0:second_deadlock_s
 
 tsan-build: deps
 	cmake --preset tsan
-	cmake --build --preset tsan -j $(JOBS) --target $(TSAN_TARGETS)
+	$(TIMED) $@ cmake --build --preset tsan -j $(JOBS) --target $(TSAN_TARGETS)
 
 # One test at a time: each starts kxboot-cli and simulators several times slower than
 # usual, and two at once on a busy machine would press on the link's answer time-outs.
 test-tsan: tsan-build
-	env $(TSAN_ENV) ctest --preset tsan -R '$(TSAN_TESTS)' -j 1
+	$(TIMED) $@ env $(TSAN_ENV) ctest --preset tsan -R '$(TSAN_TESTS)' -j 1

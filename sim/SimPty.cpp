@@ -46,7 +46,10 @@ Pty::Pty() {
     MakeRaw(slave_.Get());
 }
 
+void Pty::Link(const std::string& linkPath) { link_ = std::make_unique<PtyLink>(linkPath, slavePath_); }
+
 void Pty::HangUp() {
+    link_.reset();
     slave_.Reset();
     master_.Reset();
 }
@@ -64,13 +67,12 @@ PtyLink::PtyLink(const std::string& linkPath, const std::string& target) : path_
 
 PtyLink::~PtyLink() { ::unlink(path_.c_str()); }
 
-void Replug(Pty& pty, std::optional<PtyLink>& link, std::chrono::milliseconds away) {
+void Replug(Pty& pty, std::chrono::milliseconds away) {
+    const std::string linkPath = pty.LinkPath();
     pty.HangUp();
-    const std::string linkPath = link ? link->Path() : std::string();
-    link.reset();
     std::this_thread::sleep_for(away);
     pty = Pty();
-    if (!linkPath.empty()) link.emplace(linkPath, pty.SlavePath());
+    if (!linkPath.empty()) pty.Link(linkPath);
 }
 
 }  // namespace kx::sim

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -48,15 +47,14 @@ struct Port {
         : log(options.logPath.empty() ? nullptr : std::make_unique<kx::sim::RequestLog>(options.logPath + suffix)),
           server(options, pty, log.get(), options.flashPath.empty() ? std::string() : options.flashPath + suffix,
                  [this, &options] {
-                     kx::sim::Replug(pty, link, options.replugAway);
+                     kx::sim::Replug(pty, options.replugAway);
                      std::cout << pty.SlavePath() << std::endl;
                  }) {
-        if (!options.linkPath.empty()) link.emplace(options.linkPath + suffix, pty.SlavePath());
+        if (!options.linkPath.empty()) pty.Link(options.linkPath + suffix);
     }
 
     kx::sim::Pty pty;
     std::unique_ptr<kx::sim::RequestLog> log;
-    std::optional<kx::sim::PtyLink> link;
     kx::sim::SimServer server;
 };
 

@@ -271,9 +271,18 @@ TEST_P(FaultMatrix, EndsAsExpectedAndHarmsNothing) {
     if (s.image == ImageFile::Directory) fs::create_directory(image);
     WriteWholeFile(settings, settingsText);
 
-    SimRun sim(Sim(), folder_, s.sim, deadline);
-    std::vector<std::string> argv = {Cli(), "load", image.string(), "--port", sim.Port(), "--settings",
-                                     settings.string()};
+    // The port by a name of this scenario's own, and lock files in its own folder. The
+    // pty's number is the machine's, handed to the next pty made as soon as it is free:
+    // a loader that reopens a hung-up port by that number would reach another test's
+    // line, and another loader's lock file for it would make this one's port busy.
+    const fs::path port = folder_ / "port";
+    const fs::path locks = folder_ / "locks";
+    fs::create_directory(locks);
+    std::vector<std::string> simOptions = {"--link", port.string()};
+    simOptions.insert(simOptions.end(), s.sim.begin(), s.sim.end());
+    SimRun sim(Sim(), folder_, simOptions, deadline);
+    std::vector<std::string> argv = {"/usr/bin/env", "KXBOOT_LOCK_DIR=" + locks.string(), Cli(), "load",
+                                     image.string(), "--port", port.string(), "--settings", settings.string()};
     argv.insert(argv.end(), s.cli.begin(), s.cli.end());
     ChildProcess cli(argv);
 

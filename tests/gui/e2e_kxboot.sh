@@ -19,7 +19,9 @@ trap cleanup EXIT
 fail() { echo "e2e: $*" >&2; exit 1; }
 
 rm -rf "$artefacts"
-mkdir -p "$artefacts" "$work/runtime"
+# Lock files in a folder of the test's own: the machine-wide one holds other programs'
+# locks for pty numbers the kernel hands out again, which would make this port busy.
+mkdir -p "$artefacts" "$work/runtime" "$work/locks"
 chmod 700 "$work/runtime"
 
 # An image of 8 pages, page p filled with the byte 0xA0 + p, and a valid trailer.
@@ -50,7 +52,7 @@ printf '[Common]\nFN=%s\n[RS232]\nPort=%s\n[MainWindow]\nLeft=5000\nTop=5000\n' 
 start=$(date +%s%N)
 status=0
 env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb KXBOOT_SETTINGS="$settings" KXBOOT_PORTS="$pty" \
-  KXBOOT_AUTOTEST="$artefacts" XDG_RUNTIME_DIR="$work/runtime" \
+  KXBOOT_AUTOTEST="$artefacts" XDG_RUNTIME_DIR="$work/runtime" KXBOOT_LOCK_DIR="$work/locks" \
   timeout 100 xvfb-run -a -s "-screen 0 1024x768x24" "$kxboot" >"$artefacts/kxboot.out" 2>&1 || status=$?
 end=$(date +%s%N)
 echo "e2e: kxboot ran $(((end - start) / 1000000)) ms, status $status"
@@ -100,7 +102,7 @@ pty=$(head -n1 "$work/sim2.out")
 printf '[Common]\nFN=%s\n' "$image" >"$settings"
 mkdir -p "$artefacts/sigterm"
 env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb KXBOOT_SETTINGS="$settings" KXBOOT_PORTS="$pty" \
-  KXBOOT_AUTOTEST="$artefacts/sigterm" XDG_RUNTIME_DIR="$work/runtime" \
+  KXBOOT_AUTOTEST="$artefacts/sigterm" XDG_RUNTIME_DIR="$work/runtime" KXBOOT_LOCK_DIR="$work/locks" \
   timeout 100 xvfb-run -a -s "-screen 0 1024x768x24" "$kxboot" >"$artefacts/sigterm/kxboot.out" 2>&1 &
 runner=$!
 program=
