@@ -6,6 +6,10 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEPS_LISTS := core
 TEST_STEPS := test-default
 BUILD_STEPS := build
+# ccache (where the build finds it): paths below this folder are hashed as relative ones,
+# so another clone of the same sources hits the same cache entries.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 # Each step's wall and CPU time, one line a step in build/step-times.txt.
 TIMED := scripts/timed
 
