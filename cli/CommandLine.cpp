@@ -57,13 +57,15 @@ twice. Ctrl-C ends the station: exit status 0 when every load succeeded, 3 when
 a board was stopped half-way and none failed, 1 when any was refused or failed.
 
 Report (--report FILE): one JSON object per line appended for every load
-attempt, and flushed when it ends: time (ISO 8601, UTC), port, image, sha256
-(of the image as read), outcome (loaded, refused, failed, cancelled), reason (a
-stable code such as too-long or exchange-failed, for scripts), message (empty
-when cancelled), identity (the identity answer's data bytes in hex), head (the
-six head bytes in hex), pages (pages sent), seconds, version (of this program).
-The file must be a regular file or none; a FIFO, a device or a link another
-user planted in a shared folder is refused.
+attempt, and flushed when it ends: time (the end, ISO 8601, UTC), start, port
+(as given), port_path (the device it led to), port_by_id (the adapter's stable
+name or null), image (as given), image_path (absolute), sha256 (of the image as
+read), outcome (loaded, refused, failed, cancelled), reason (a stable code such
+as too-long or exchange-failed, for scripts), message (empty when cancelled),
+identity (the identity answer's data bytes in hex), head (the six head bytes in
+hex), pages (pages sent), seconds, version (of this program). The file must be
+a regular file or none; a FIFO, a device or a link another user planted in a
+shared folder is refused.
 
 Trace (--trace FILE): one line per frame: milliseconds since the start,
 direction (TX sent, ECHO own request heard back in line mode 2, RX received),

@@ -49,7 +49,9 @@ std::string IsoUtc(std::chrono::system_clock::time_point time) {
 
 std::string RecordLine(const LoadRecord& r) {
     JsonObject line;
-    line.Add("time", IsoUtc(r.time)).Add("port", r.port).Add("image", r.image).Add("sha256", r.sha256);
+    line.Add("time", IsoUtc(r.time)).Add("start", IsoUtc(r.start)).Add("port", r.port);
+    line.Add("port_path", r.portPath).AddTextOrNull("port_by_id", r.portStable);
+    line.Add("image", r.image).Add("image_path", r.imagePath).Add("sha256", r.sha256);
     line.Add("outcome", r.outcome).Add("reason", r.reason).Add("message", r.message);
     line.Add("identity", r.identity).Add("head", r.head);
     line.Add("pages", static_cast<std::int64_t>(r.pages)).AddNumber("seconds", r.seconds, 3);

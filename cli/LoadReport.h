@@ -12,8 +12,12 @@ namespace kx::cli {
 
 struct LoadRecord {
     std::chrono::system_clock::time_point time;   // when the load ended
-    std::string port;
-    std::string image;
+    std::chrono::system_clock::time_point start;  // when it began
+    std::string port;        // as given (or as the settings file stored it)
+    std::string portPath;    // the device it resolved to; the name itself for a URL
+    std::string portStable;  // the adapter's stable name (/dev/serial/by-id/...), "" when none
+    std::string image;       // as given
+    std::string imagePath;   // absolute
     std::string sha256;
     std::string outcome;     // loaded, refused, failed, cancelled
     std::string reason;      // the outcome's reason code (wrong-controller, no-port, ...)

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -21,6 +22,7 @@
 #include "link/LinkError.h"
 #include "link/LoadEngine.h"
 #include "platform/Clock.h"
+#include "platform/PortDescription.h"
 #include "platform/Process.h"
 #include "platform/SerialPort.h"
 
@@ -35,9 +37,24 @@ constexpr const char* PortCaption = "Порт: ";
 struct Shared {
     const Invocation& inv;
     const app::FirmwareImage& image;
+    std::string imagePath;   // absolute
     std::string sha256;
     LoadReport* report;
 };
+
+// The device a port name leads to (a link such as /dev/serial/by-id/... resolved); a name
+// that is no file (a URL, COM5) stays as it is.
+std::string ResolvedPortPath(const std::string& port) {
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::canonical(platform::PathFromUtf8(port), error);
+    return error ? port : platform::PathToUtf8(resolved);
+}
+
+std::string AbsolutePath(const std::string& file) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(platform::PathFromUtf8(file), error);
+    return error ? file : platform::PathToUtf8(absolute.lexically_normal());
+}
 
 struct Tally {
     int loaded = 0, refused = 0, failed = 0, cancelled = 0;
@@ -87,7 +104,7 @@ private:
         opened_ = OpenedLink::Open(shared_.inv.link, port_, ui_, &failure.reason);
         if (!opened_) {
             failure.text = ui_.LastMessage();
-            Record(failure, 0);
+            Record(failure, std::chrono::system_clock::now(), 0);
             return false;
         }
         port_ = opened_->PortName();
@@ -99,6 +116,7 @@ private:
         ui_.BeginLoad();
         platform::Clock& clock = platform::SystemClock();
         const platform::Millis start = clock.Now();
+        const auto started = std::chrono::system_clock::now();
         app::HeadBytes head{};
         link::LoadOutcome outcome;
         try {
@@ -113,11 +131,11 @@ private:
         const double seconds = std::chrono::duration<double>(clock.Now() - start).count();
         // A station cancelled while it waited for the next board loaded nothing.
         if (!(shared_.inv.repeat && outcome.Kind() == link::LoadKind::Cancelled && outcome.identity.empty()))
-            Record(outcome, seconds);
+            Record(outcome, started, seconds);
         return outcome.Kind();
     }
 
-    void Record(const link::LoadOutcome& outcome, double seconds) {
+    void Record(const link::LoadOutcome& outcome, std::chrono::system_clock::time_point started, double seconds) {
         const link::LoadKind kind = outcome.Kind();
         switch (kind) {
             case link::LoadKind::Loaded: ++tally_.loaded; break;
@@ -130,8 +148,12 @@ private:
         tally_.lastSeconds = seconds;
         if (shared_.report == nullptr) return;
         shared_.report->Append({.time = std::chrono::system_clock::now(),
+                                .start = started,
                                 .port = port_,
+                                .portPath = ResolvedPortPath(port_),
+                                .portStable = platform::DescribePort(port_).stableName,
                                 .image = shared_.inv.image,
+                                .imagePath = shared_.imagePath,
                                 .sha256 = shared_.sha256,
                                 .outcome = tally_.lastOutcome,
                                 .reason = link::ReasonName(outcome.reason),
@@ -226,7 +248,8 @@ Outcome RunLoads(const Invocation& inv, ConsoleUi& ui) {
     const app::FirmwareImage image = app::FirmwareImage::Load(inv.image);
     std::unique_ptr<LoadReport> report;
     if (!inv.report.empty()) report = std::make_unique<LoadReport>(inv.report);
-    const Shared shared{inv, image, image.BodyLoaded() ? Sha256Hex(image.Bytes()) : std::string(), report.get()};
+    const Shared shared{inv, image, AbsolutePath(inv.image), image.BodyLoaded() ? Sha256Hex(image.Bytes()) : std::string(),
+                        report.get()};
     const std::vector<std::string> ports = PortsToLoad(inv);
     if (ports.empty()) {
         ui.ShowError(texts::NoFreePort);

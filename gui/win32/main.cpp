@@ -23,7 +23,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (MainForm.Presenter().MustEnd()) return 0;
 
     const auto selfTest =
-        kx::wgui::SelfTest::FromEnvironment(MainForm.Handle(), kx::wgui::TMainForm::bLoad, presenter);
+        kx::wgui::SelfTest::FromEnvironment(MainForm.Handle(), kx::wgui::TMainForm::bLoad, MainForm.Presenter());
     MainForm.FormShow();
     return pump.Run();
 }

@@ -44,9 +44,13 @@ TEST(LoadReport, TimesAreUtcWithMilliseconds) {
 
 TEST(LoadReport, ARecordIsOneLineOfJsonWithEveryFieldInOrder) {
     cli::LoadRecord r;
-    r.time = std::chrono::system_clock::time_point(std::chrono::milliseconds(0));
-    r.port = "/dev/ttyUSB0";
-    r.image = "C:\\firmware \"v2\".rom";
+    r.time = std::chrono::system_clock::time_point(std::chrono::milliseconds(1500));
+    r.start = std::chrono::system_clock::time_point(std::chrono::milliseconds(0));
+    r.port = "/dev/serial/by-id/usb-FTDI_A1-if00-port0";
+    r.portPath = "/dev/ttyUSB0";
+    r.portStable = "/dev/serial/by-id/usb-FTDI_A1-if00-port0";
+    r.image = "fw \"v2\".rom";
+    r.imagePath = "C:\\firmware\\fw \"v2\".rom";
     r.sha256 = "ab";
     r.outcome = "failed";
     r.reason = "exchange-failed";
@@ -54,9 +58,15 @@ TEST(LoadReport, ARecordIsOneLineOfJsonWithEveryFieldInOrder) {
     r.pages = 3;
     r.seconds = 1.5;
     EXPECT_EQ(cli::RecordLine(r),
-              R"j({"time":"1970-01-01T00:00:00.000Z","port":"/dev/ttyUSB0","image":"C:\\firmware \"v2\".rom",)j"
+              R"j({"time":"1970-01-01T00:00:01.500Z","start":"1970-01-01T00:00:00.000Z",)j"
+              R"j("port":"/dev/serial/by-id/usb-FTDI_A1-if00-port0","port_path":"/dev/ttyUSB0",)j"
+              R"j("port_by_id":"/dev/serial/by-id/usb-FTDI_A1-if00-port0","image":"fw \"v2\".rom",)j"
+              R"j("image_path":"C:\\firmware\\fw \"v2\".rom",)j"
               R"j("sha256":"ab","outcome":"failed","reason":"exchange-failed","message":"RS232. Ошибка обмена.(0)",)j"
               R"j("identity":"","head":"","pages":3,"seconds":1.500,"version":")j" KXBOOT_VERSION R"j("})j");
+    // A port with no stable name (a pty, a URL) says so with null.
+    r.portStable.clear();
+    EXPECT_NE(cli::RecordLine(r).find(R"j("port_by_id":null,)j"), std::string::npos);
 }
 
 // Scripts key on the codes: each reason has its own, and the self-tests' line names the

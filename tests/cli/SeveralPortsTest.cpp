@@ -119,6 +119,12 @@ TEST_F(SeveralPortsTest, FourBoardsAtOnceAreAllLoadedByteExact) {
         EXPECT_TRUE(summary[i].ends_with(", Загрузка окончена.")) << summary[i];
         EXPECT_EQ(FileBytes(ports[i].flash), Flashed(image)) << ports[i].tty;
         EXPECT_EQ(ports[i].Count(6), 1u);
+        // The record names the device the link led to and the image wherever it was named from.
+        const auto rec = RecordOf(ports[i].tty);
+        EXPECT_EQ(rec.at("port_path"), fs::canonical(ports[i].tty).string());
+        EXPECT_EQ(rec.at("port_by_id"), "null");
+        EXPECT_EQ(rec.at("image_path"), dir.File("image.rom"));
+        EXPECT_LE(rec.at("start"), rec.at("time"));
     }
     // Not a terminal: every progress line names its port.
     for (const auto& line : Lines(r.err)) {

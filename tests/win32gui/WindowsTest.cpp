@@ -21,6 +21,7 @@
 #include "link/KX_RS232.h"
 #include "platform/win32/WinText.h"
 #include "tests/app/TempDir.h"
+#include "tests/support/FakePriority.h"
 #include "tests/support/FakeSerial.h"
 
 namespace kx::wgui {
@@ -196,12 +197,14 @@ TEST_F(Win32Windows, MainWindowOpensCentredWhateverThePlacementSaid) {
     _wputenv_s(L"KXBOOT_SETTINGS", platform::win32::Utf8ToWide(settings).c_str());
     test::FakeClock clock;
     test::FakeSerialPorts ports(clock);
+    test::FakePriority priority;
     ports.Add("COM1");
     MessagePump pump;
     Win32UserInterface ui(pump);
     TMainForm form(pump, ui, [&](kx::ui::UserInterface& linkUi) {
         return std::make_unique<link::TKX_RS>(nullptr, nullptr,
-                                              link::LinkContext{.ui = linkUi, .ports = ports, .clock = clock});
+                                              link::LinkContext{.ui = linkUi, .ports = ports, .clock = clock,
+                                                                .priority = priority});
     }, "kxboot-win32gui-test");
     ASSERT_FALSE(form.Presenter().MustEnd());
     form.FormShow();
