@@ -6,33 +6,22 @@
 #include <vector>
 
 #include "link/KX_RS232.h"
-#include "tests/support/FakeBootLoader.h"
-#include "tests/support/FakeClock.h"
-#include "tests/support/FakePriority.h"
-#include "tests/support/FakeSerial.h"
-#include "tests/support/ScriptedUi.h"
+#include "tests/support/FakeBench.h"
 
 namespace kx::test {
 namespace {
 
 using platform::Millis;
 
-class BoardPresence : public ::testing::Test {
+class BoardPresence : public ::testing::Test, protected FakeBench {
 protected:
-    BoardPresence() {
+    BoardPresence() : FakeBench("/dev/ttyBOOT") {
         link.OpenPortNamed("/dev/ttyBOOT");
         device.address = 0xF9;
         device.identity = {0x2D, 0x1D, 0x00, 0x00, 0x40, 0x00, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6};
         device.onRequest = [this](const BootRequest&) { sentAt.push_back(clock.Now()); };
     }
 
-    FakeClock clock;
-    FakeSerialPorts ports{clock};
-    std::shared_ptr<FakeLine> line = ports.Add("/dev/ttyBOOT");
-    ScriptedUi ui;
-    FakePriority priority;
-    link::TKX_RS link{nullptr, nullptr, {.ui = ui, .ports = ports, .clock = clock, .priority = priority}};
-    FakeBootLoader device{*line, link};
     std::vector<Millis> sentAt;
 };
 

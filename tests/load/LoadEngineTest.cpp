@@ -14,9 +14,7 @@
 #include "link/LinkTexts.h"
 #include "link/LoadEngine.h"
 #include "tests/app/TempDir.h"
-#include "tests/support/FakeBootLoader.h"
-#include "tests/support/FakePriority.h"
-#include "tests/support/ScriptedUi.h"
+#include "tests/support/FakeBench.h"
 
 namespace kx::test {
 namespace {
@@ -43,9 +41,9 @@ struct Profile {
     std::function<std::string(const std::string& path)> missingText;
 };
 
-class LoadEngineTest : public ::testing::TestWithParam<Profile> {
+class LoadEngineTest : public ::testing::TestWithParam<Profile>, protected FakeBench {
 protected:
-    LoadEngineTest() {
+    LoadEngineTest() : FakeBench("ttyFAKE0") {
         link.ScanPorts();
         link.OpenPort(1);
         link.SetBaudRate(19200);
@@ -92,13 +90,6 @@ protected:
         }
     }
 
-    FakeClock clock;
-    FakeSerialPorts ports{clock};
-    std::shared_ptr<FakeLine> line = ports.Add("ttyFAKE0");
-    ScriptedUi ui;
-    FakePriority priority;
-    link::TKX_RS link{nullptr, nullptr, {.ui = ui, .ports = ports, .clock = clock, .priority = priority}};
-    FakeBootLoader device{*line, link};
     TempDir dir;
     app::HeadBytes head{};
 };
@@ -311,8 +302,10 @@ private:
     std::optional<link::ImageRefusal> refusal_;
 };
 
-class RefusalTextTest : public ::testing::Test {
+class RefusalTextTest : public ::testing::Test, protected FakeBench {
 protected:
+    RefusalTextTest() : FakeBench("ttyFAKE0") {}
+
     LoadOutcome Run(const link::BootLoaderProfile& profile, std::uint64_t size,
                     std::optional<link::ImageRefusal> refusal = std::nullopt) {
         const std::string path = dir.File("image.rom");
@@ -327,13 +320,6 @@ protected:
         return link::RunLoad(link, profile, request);
     }
 
-    FakeClock clock;
-    FakeSerialPorts ports{clock};
-    std::shared_ptr<FakeLine> line = ports.Add("ttyFAKE0");
-    ScriptedUi ui;
-    FakePriority priority;
-    link::TKX_RS link{nullptr, nullptr, {.ui = ui, .ports = ports, .clock = clock, .priority = priority}};
-    FakeBootLoader device{*line, link};
     TempDir dir;
 };
 

@@ -9,9 +9,7 @@
 #include "link/KX_RS232.h"
 #include "link/RangeError.h"
 #include "tests/app/TempDir.h"
-#include "tests/support/FakeBootLoader.h"
-#include "tests/support/FakePriority.h"
-#include "tests/support/ScriptedUi.h"
+#include "tests/support/FakeBench.h"
 
 namespace kx::test {
 namespace {
@@ -22,9 +20,9 @@ const std::string Done = "Загрузка окончена.";
 const std::string WrongController = "В устройстве неверный микроконтроллер.";
 const Bytes PatchIdentity{0x41, 0x00, 0xAA, 0xBB, 0x4C, 0xCC, 1, 2, 3, 4, 5, 6};  // revision 4
 
-class Load : public ::testing::Test {
+class Load : public ::testing::Test, protected FakeBench {
 protected:
-    Load() {
+    Load() : FakeBench("ttyFAKE0") {
         link.ScanPorts();
         link.OpenPort(1);
         link.SetBaudRate(19200);
@@ -62,13 +60,6 @@ protected:
         EXPECT_EQ(ui.progress, nullptr);
     }
 
-    FakeClock clock;
-    FakeSerialPorts ports{clock};
-    std::shared_ptr<FakeLine> line = ports.Add("ttyFAKE0");
-    ScriptedUi ui;
-    FakePriority priority;
-    link::TKX_RS link{nullptr, nullptr, {.ui = ui, .ports = ports, .clock = clock, .priority = priority}};
-    FakeBootLoader device{*line, link};
     TempDir dir;
     Bytes image;
 };

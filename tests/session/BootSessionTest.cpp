@@ -9,10 +9,7 @@
 #include "link/LinkError.h"
 #include "link/LinkTexts.h"
 #include "tests/app/TempDir.h"
-#include "tests/support/FakeBootLoader.h"
-#include "tests/support/FakeSerial.h"
-#include "tests/support/FakePriority.h"
-#include "tests/support/ScriptedUi.h"
+#include "tests/support/FakeBench.h"
 
 namespace kx::test {
 namespace {
@@ -40,9 +37,9 @@ void MakeSessionDevice(FakeBootLoader& device) {
     device.identity = {0x2D, 0x1D, 0x00, 0x00, 0x40, 0x00, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6};
 }
 
-class BootSessionTest : public ::testing::Test {
+class BootSessionTest : public ::testing::Test, protected FakeBench {
 protected:
-    BootSessionTest() { MakeSessionDevice(device); }
+    BootSessionTest() : FakeBench("/dev/ttyBOOT") { MakeSessionDevice(device); }
 
     void SetUp() override {
         link.OpenPortNamed("/dev/ttyBOOT");
@@ -78,13 +75,6 @@ protected:
         EXPECT_EQ(ui.progress, nullptr);
     }
 
-    FakeClock clock;
-    FakeSerialPorts ports{clock};
-    std::shared_ptr<FakeLine> line = ports.Add("/dev/ttyBOOT");
-    ScriptedUi ui;
-    FakePriority priority;
-    link::TKX_RS link{nullptr, nullptr, {.ui = ui, .ports = ports, .clock = clock, .priority = priority}};
-    FakeBootLoader device{*line, link};
     TempDir dir;
     app::HeadBytes head{};
 };
