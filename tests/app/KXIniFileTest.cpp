@@ -12,6 +12,7 @@ namespace kx::app {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 class IniFile : public ::testing::Test {
 protected:
@@ -85,8 +86,8 @@ TEST_F(IniFile, LinesAreReadAsTheProfileFunctionsReadThem) {
         {"names asked for are trimmed", " [ S ] \r\n K = v \r\n", "  s\t", " k ", "v"},
         {"one pair of quotes only", "[S]\r\nK=\"'x'\"\r\n", "S", "K", "'x'"},
         {"a lone quote stays", "[S]\r\nK=\"\r\n", "S", "K", "\""},
-        {"a NUL ends the value", std::string("[S]\r\nK=ab\0cd\r\n", 15), "S", "K", "ab"},
-        {"before its quotes are taken", std::string("[S]\r\nK=\"a\0b\"\r\n", 16), "S", "K", "\"a"},
+        {"a NUL ends the value", "[S]\r\nK=ab\0cd\r\n"s, "S", "K", "ab"},
+        {"before its quotes are taken", "[S]\r\nK=\"a\0b\"\r\n"s, "S", "K", "\"a"},
     };
     for (const LineCase& c : cases) {
         TKXIniFile ini(Make(c.file));

@@ -25,6 +25,7 @@ namespace kx::app {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using platform::win32::Utf8ToWide;
 using platform::win32::WideToUtf8;
 
@@ -78,7 +79,7 @@ std::vector<CorpusFile> Corpus() {
         {"empty", ""},
         {"one blank", " \r\n"},
         {"control characters", "[Common]\r\nFN=a\x1a\r\n\x1a[S]\r\nK=v\x1a\r\n"},
-        {"a NUL inside values", std::string("[Common]\r\nFN=ab\0cd\r\nQ=\"a\0b\"\r\nAfter=1\r\n", 38), false},
+        {"a NUL inside values", "[Common]\r\nFN=ab\0cd\r\nQ=\"a\0b\"\r\nAfter=1\r\n"s, false},
     };
 }
 
