@@ -316,6 +316,13 @@ TEST_F(Load, CaptionsFollowTheStagesAndTheLineMode) {
     link.PatchAndLoad(Image(1536), false, 0, 0);
     EXPECT_EQ(stages().at(2), "label:Включите ТОЛЬКО нужное устройство...");
     EXPECT_EQ(ui.Infos(), Texts{Done});
+
+    // Line mode 1 asks for the device as mode 0 does; only mode 2 asks for it alone.
+    ui.events.clear();
+    link.SetLineMode(1);
+    device.echo = false;
+    link.PatchAndLoad(Image(1536), false, 0, 0);
+    EXPECT_EQ(stages().at(2), "label:Включите устройство...");
 }
 
 }  // namespace
