@@ -302,9 +302,13 @@ private:
     std::optional<link::ImageRefusal> refusal_;
 };
 
-class RefusalTextTest : public ::testing::Test, protected FakeBench {
+// Loads through a profile of the test's own, a copy of a real one with something changed.
+class OwnProfileTest : public ::testing::Test, protected FakeBench {
 protected:
-    RefusalTextTest() : FakeBench("ttyFAKE0") {}
+    OwnProfileTest() : FakeBench("ttyFAKE0") {
+        link.ScanPorts();
+        link.OpenPort(1);
+    }
 
     LoadOutcome Run(const link::BootLoaderProfile& profile, std::uint64_t size,
                     std::optional<link::ImageRefusal> refusal = std::nullopt) {
@@ -325,9 +329,7 @@ protected:
 
 // Whatever a refusal says, the outcome knows it by its reason: reworded texts never turn
 // a refusal into a failure.
-TEST_F(RefusalTextTest, ARewordedRefusalIsStillRefusedForItsReason) {
-    link.ScanPorts();
-    link.OpenPort(1);
+TEST_F(OwnProfileTest, ARewordedRefusalIsStillRefusedForItsReason) {
     link::BootLoaderProfile reworded = link::BootLoader240;
     reworded.refusedImageText = "Образ не влезает.";
     device.identity = {0, 0x93, 0x08};   // at most 7168 bytes
@@ -345,6 +347,20 @@ TEST_F(RefusalTextTest, ARewordedRefusalIsStillRefusedForItsReason) {
 
     EXPECT_EQ(ui.Errors(), (Texts{"Образ не влезает.", "Не та версия."}));
     EXPECT_EQ(device.Count(fnWriteData), 0u);
+}
+
+// A page whose address would not fit the request's three bytes is never programmed at the
+// address it would wrap to: the load ends out of range after the pages that fit.
+TEST_F(OwnProfileTest, APageAddressPastThreeBytesEndsTheLoadInsteadOfWrappingToZero) {
+    link::BootLoaderProfile wide = link::BootLoader241;
+    wide.pageAddressStep = 0x800000;   // page 1 at 0, page 2 skipped, page 3 at 0x1000000
+    device.identity = PatchIdentity;
+    const LoadOutcome outcome = Run(wide, 4 * 1536);
+    EXPECT_EQ(outcome.reason, LoadReason::OutOfRange);
+    const auto programs = device.With(fnProgramPage);
+    ASSERT_EQ(programs.size(), 1u);
+    EXPECT_EQ(Bytes(programs[0].frame.begin() + 5, programs[0].frame.begin() + 8), (Bytes{0, 0, 0}));
+    EXPECT_EQ(device.Count(fnFinish), 0u);
 }
 
 }  // namespace
