@@ -39,9 +39,10 @@ waited for like a board; one lost in the middle of a load ends it with the
 link's message. Without --port, the port stored in the settings file (section
 "RS232", key "Port", a URL too) is used, or the first free candidate when none
 is stored; a stored port that is missing or busy is refused, never replaced.
-The settings file is only read, never written; it is the program's own
-(KXBOOT_SETTINGS, else the executable's path with ".ini") unless --settings
-names another.
+The settings file is only read, never written; it is the one --settings names,
+else KXBOOT_SETTINGS, else the program's own (its path with ".ini") when there
+is one, else the desktop program's (kxboot.ini beside it, or its per-user
+copy), so both use the port chosen there.
 
 Several boards: load takes --port more than once (--port all: every free
 candidate) and loads all of them at once, each on its own; one board's failure

@@ -12,12 +12,33 @@
 namespace kx::cli {
 namespace {
 
+// The desktop program's file name, without the extension it has on this system.
+constexpr const char* DesktopProgramName = "kxboot";
+
+bool IsRegularFile(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(platform::PathFromUtf8(path), ec);
+}
+
+// The settings file the command line reads: the one named, else its own when it has one,
+// else the desktop program's beside it (or that program's per-user copy), so that both
+// use the port the technician chose there.
+std::string SettingsToRead(const std::string& settingsPath) {
+    if (!settingsPath.empty()) return settingsPath;
+    if (!platform::EnvironmentValue("KXBOOT_SETTINGS").empty()) return app::TKXIniFile::DefaultPath();
+    const std::filesystem::path program = platform::PathFromUtf8(platform::ExecutablePath());
+    const std::string own = app::TKXIniFile::DefaultPathFor(platform::PathToUtf8(program));
+    if (IsRegularFile(own)) return own;
+    std::filesystem::path desktop = program;
+    desktop.replace_filename(platform::PathFromUtf8(DesktopProgramName)).replace_extension(program.extension());
+    return app::TKXIniFile::DefaultPathFor(platform::PathToUtf8(desktop));
+}
+
 // The stored port's name; "" when the settings file (read only when it exists: the
 // command line never creates or writes it) stores none.
 std::string StoredPort(link::TKX_RS& link, const std::string& settingsPath) {
-    const std::string path = settingsPath.empty() ? app::TKXIniFile::DefaultPath() : settingsPath;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(platform::PathFromUtf8(path), ec)) return {};
+    const std::string path = SettingsToRead(settingsPath);
+    if (!IsRegularFile(path)) return {};
     app::TKXIniFile ini(path);
     return link.StoredPortName(ini);
 }

@@ -372,6 +372,31 @@ TEST_F(SeveralPortsTest, PortsNamesEachPortByItsStableLinkAndSaysWhichIsBusy) {
     EXPECT_EQ(Lines(loaded.err).front(), "Порт: " + stable);
 }
 
+// Without --settings and without a file of its own, the command line reads the desktop
+// program's, beside it: the port the technician chose there is the one it loads through.
+TEST_F(SeveralPortsTest, WithoutSettingsOfItsOwnTheDesktopProgramsPortIsUsedAndLeftAlone) {
+    const SimPort port = StartSim("tty", 1).front();
+    const fs::path folder = dir.Path() / "Загрузчик";
+    fs::create_directories(folder);
+    const fs::path cli = folder / "kxboot-cli";
+    fs::copy_file(KXBOOT_CLI, cli);
+    const std::string desktop = (folder / "kxboot.ini").string(), own = (folder / "kxboot-cli.ini").string();
+    const std::string settings = "[RS232]\r\nPort=" + port.tty + "\r\n";
+    WriteAll(desktop, settings);
+    const std::vector<std::string> load{"/usr/bin/env", "-u", "KXBOOT_SETTINGS", cli.string(), "load",
+                                        ImageFile(Image(2 * Page))};
+    const RunResult r = kx::test::Run(load, Seconds(30));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.err).front(), "Порт: " + port.tty);
+    EXPECT_EQ(ReadAll(desktop), settings);
+    EXPECT_FALSE(fs::exists(own));
+
+    // A file of its own comes first.
+    WriteAll(own, "[RS232]\r\nPort=" + dir.File("unplugged") + "\r\n");
+    EXPECT_EQ(kx::test::Run(load, Seconds(30)).status, 1);
+    EXPECT_EQ(port.Count(6), 1u);
+}
+
 struct StoredPortCase {
     const char* name;
     bool busy;
