@@ -25,9 +25,6 @@ public:
     link::TKX_RS& Link() { return *link_; }
     // The name of the port that was opened.
     const std::string& PortName() const { return link_->PortName; }
-    // Lets `observer` see every frame too; it passes them on to the trace, if any.
-    void Observe(link::FrameTrace& observer) { link_->Trace = &observer; }
-    link::FrameTrace* Trace() const { return trace_.get(); }
 
 private:
     std::unique_ptr<TraceWriter> trace_;   // outlives the link that writes to it

@@ -67,13 +67,6 @@ protected:
         return {};
     }
     int Page(const BootRequest& r) const { return r.pageNumber; }
-    std::vector<int> Gauge() const {
-        std::vector<int> values;
-        for (const auto& e : ui.events)
-            if (e.rfind("progress:", 0) == 0 && std::isdigit(static_cast<unsigned char>(e[9])))
-                values.push_back(std::stoi(e.substr(9)));
-        return values;
-    }
     // The box, if any, came while the window was up; then the window went, and the link
     // is as the profile leaves it.
     void ExpectEndedCleanly(const LoadOutcome& outcome) const {

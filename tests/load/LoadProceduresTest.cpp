@@ -39,13 +39,6 @@ protected:
         return Bytes(image.begin() + static_cast<std::ptrdiff_t>(from),
                      image.begin() + static_cast<std::ptrdiff_t>(from + count));
     }
-    std::vector<int> Gauge() const {
-        std::vector<int> values;
-        for (const auto& e : ui.events)
-            if (e.rfind("progress:", 0) == 0 && std::isdigit(static_cast<unsigned char>(e[9])))
-                values.push_back(std::stoi(e.substr(9)));
-        return values;
-    }
     void ExpectLinkSetBack() const {
         EXPECT_EQ(link.BaudRate, 19200u);
         EXPECT_EQ(line->baud, 19200u);
