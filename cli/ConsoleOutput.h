@@ -22,10 +22,12 @@ public:
     virtual void Result(const std::string& text) = 0;
 };
 
-// Progress and errors on `err`, the result on `out`.
+// Progress and errors on `err`, the result on `out`. Without `escapes` (a console that
+// shows them raw) the live line is redrawn after a carriage return alone, padded with
+// blanks over whatever the longer line before it left.
 class StreamOutput final : public ConsoleOutput {
 public:
-    StreamOutput(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
+    StreamOutput(std::FILE* out, std::FILE* err, bool escapes = true) : out_(out), err_(err), escapes_(escapes) {}
 
     void Live(const std::string& text) override;
     void EndLive() override;
@@ -36,7 +38,9 @@ public:
 private:
     std::FILE* out_;
     std::FILE* err_;
+    bool escapes_;
     bool liveOpen_ = false;
+    std::size_t liveWidth_ = 0;   // characters of the live line drawn last
 };
 
 }  // namespace kx::cli

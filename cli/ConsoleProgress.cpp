@@ -19,7 +19,7 @@ ConsoleProgress::ConsoleProgress(ConsoleOutput& output, platform::Clock& clock, 
     : output_(output), clock_(clock), options_(options), created_(clock.Now()) {}
 
 ConsoleProgress::ConsoleProgress(std::FILE* err, platform::Clock& clock, Options options)
-    : ownOutput_(std::make_unique<StreamOutput>(err, err)), output_(*ownOutput_), clock_(clock),
+    : ownOutput_(std::make_unique<StreamOutput>(err, err, options.escapes)), output_(*ownOutput_), clock_(clock),
       options_(options), created_(clock.Now()) {}
 
 ConsoleProgress::~ConsoleProgress() {
@@ -84,6 +84,12 @@ void ConsoleProgress::PagesDone(int done, int total, std::size_t bytesPerPage) {
 }
 
 void ConsoleProgress::EndLine() { output_.EndLive(); }
+
+void ConsoleProgress::Complete() {
+    if (!gaugeVisible_ || percent_ == 100) return;
+    SetProgress(100);
+    FlushPendingPercent();
+}
 
 std::string ConsoleProgress::StatusText(bool withCaption) const {
     std::string text = withCaption ? label_ : std::string();

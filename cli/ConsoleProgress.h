@@ -20,6 +20,8 @@ public:
         bool terminal = false;
         // Cancels the wait for the device after this long (--wake-timeout).
         std::optional<platform::Millis> wakeTimeout;
+        // Whether the terminal takes the escape sequence that clears a redrawn line.
+        bool escapes = true;
     };
 
     // Writes to `output`, which outlives it.
@@ -39,6 +41,8 @@ public:
 
     // Ends the line being drawn, so that a message can be printed below it.
     void EndLine();
+    // The load ended well: the gauge, when shown, goes to 100 %.
+    void Complete();
 
 private:
     std::string StatusText(bool withCaption) const;

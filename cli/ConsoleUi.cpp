@@ -19,7 +19,11 @@ public:
         if (owner_.live_ == this) owner_.live_ = nullptr;
     }
 
-    void SetLabel(const std::string& text) override { window_.SetLabel(text); }
+    void SetLabel(const std::string& text) override {
+        if (firstLabel_.empty()) firstLabel_ = text;
+        if (text != firstLabel_) owner_.deviceAnswered_ = true;
+        window_.SetLabel(text);
+    }
     void SetGaugeVisible(bool visible) override { window_.SetGaugeVisible(visible); }
     void SetProgress(int percent) override { window_.SetProgress(percent); }
     void ShowCancelButton() override { window_.ShowCancelButton(); }
@@ -29,17 +33,20 @@ public:
         return cancelled;
     }
     void PagesDone(int done, int total, std::size_t bytesPerPage) override {
+        owner_.pagesSent_ = done;
         window_.PagesDone(done, total, bytesPerPage);
     }
     void EndLine() { window_.EndLine(); }
+    void Complete() { window_.Complete(); }
 
 private:
     ConsoleUi& owner_;
     ConsoleProgress window_;
+    std::string firstLabel_;
 };
 
 ConsoleUi::ConsoleUi(Streams streams, platform::Clock& clock, bool terminal)
-    : streams_(streams), ownOutput_(std::make_unique<StreamOutput>(streams.out, streams.err)),
+    : streams_(streams), ownOutput_(std::make_unique<StreamOutput>(streams.out, streams.err, streams.escapes)),
       output_(*ownOutput_), clock_(clock), terminal_(terminal) {}
 
 ConsoleUi::ConsoleUi(ConsoleOutput& output, platform::Clock& clock, bool terminal)
@@ -51,9 +58,12 @@ void ConsoleUi::Note(const std::string& text) {
 }
 
 void ConsoleUi::BeginLoad() {
-    errorShown_ = declined_ = timedOut_ = false;
+    errorShown_ = declined_ = timedOut_ = deviceAnswered_ = false;
+    pagesSent_ = 0;
     lastMessage_.clear();
 }
+
+void ConsoleUi::ProcessMessages() { ThrowIfHardStopped(); }
 
 void ConsoleUi::EndProgressLine() {
     if (live_ != nullptr) live_->EndLine();
@@ -70,6 +80,9 @@ void ConsoleUi::ShowError(const std::string& message) {
 void ConsoleUi::ShowInfo(const std::string& message) {
     if (quiet_) return;
     lastMessage_ = message;
+    // The successful end: the gauge shows the whole image loaded, although the session's
+    // own count stops one page short (the last whole page of the file is never sent).
+    if (live_ != nullptr) live_->Complete();
     EndProgressLine();
     output_.Result(message);
 }

@@ -28,6 +28,8 @@ public:
         std::FILE* out = stdout;
         std::FILE* err = stderr;
         std::FILE* in = stdin;
+        // Whether `err` takes the escape sequences that clear a redrawn line.
+        bool escapes = true;
     };
 
     // Messages and progress on the streams.
@@ -43,7 +45,9 @@ public:
     void ShowError(const std::string& message) override;
     void ShowInfo(const std::string& message) override;
     bool AskYesNo(const std::string& message) override;
-    void ProcessMessages() override {}
+    // Nothing to dispatch; throws HardStop once the run must stop now, which is how a
+    // second Ctrl-C reaches a link waiting for an answer.
+    void ProcessMessages() override;
     std::unique_ptr<ui::ProgressWindow> CreateProgress() override;
     std::optional<std::string> ChoosePort(const std::vector<std::string>&, int) override { return std::nullopt; }
     std::optional<double> ChooseBaudRate(std::uint32_t) override { return std::nullopt; }
@@ -61,6 +65,10 @@ public:
     // Forgets what the previous load showed and what cancelled it (a station loads one
     // board after another).
     void BeginLoad();
+    // What a load stopped by HardStop got as far as: whether the device answered (the
+    // progress caption moved on from the wait) and how many pages went out.
+    bool DeviceAnswered() const { return deviceAnswered_; }
+    int PagesSent() const { return pagesSent_; }
 
 private:
     class Progress;
@@ -77,6 +85,8 @@ private:
     bool errorShown_ = false;
     bool declined_ = false;
     bool timedOut_ = false;
+    bool deviceAnswered_ = false;
+    int pagesSent_ = 0;
     std::string lastMessage_;
     Progress* live_ = nullptr;
 };

@@ -22,6 +22,7 @@
 #include "link/LinkError.h"
 #include "link/LoadEngine.h"
 #include "platform/Clock.h"
+#include "platform/Console.h"
 #include "platform/PortDescription.h"
 #include "platform/Process.h"
 #include "platform/SerialPort.h"
@@ -89,6 +90,8 @@ public:
                 if (kind == link::LoadKind::Cancelled || CancelRequested()) return;
                 if (!app::WaitUntilBoardGone(opened_->Link(), [] { return CancelRequested(); })) return;
             }
+        } catch (const HardStop&) {
+            // Stopped while opening or between boards: no load was in flight.
         } catch (const std::exception& e) {
             // The general error report of this port: a report that cannot be written.
             ui_.ShowError(e.what());
@@ -119,8 +122,16 @@ private:
         const auto started = std::chrono::system_clock::now();
         app::HeadBytes head{};
         link::LoadOutcome outcome;
+        bool answered = true;
         try {
             outcome = app::RunBootSession(opened_->Link(), shared_.inv.image, shared_.image, head);
+            answered = !outcome.identity.empty();
+        } catch (const HardStop&) {
+            // Stopped at the link's next poll: cancelled, as far as it got.
+            outcome = link::LoadOutcome();
+            outcome.reason = link::LoadReason::Cancelled;
+            outcome.pages = ui_.PagesSent();
+            answered = ui_.DeviceAnswered();
         } catch (const std::exception& e) {
             // What the session did not expect (the trace file full, say) ends this load only.
             outcome = link::LoadOutcome();
@@ -130,7 +141,7 @@ private:
         }
         const double seconds = std::chrono::duration<double>(clock.Now() - start).count();
         // A station cancelled while it waited for the next board loaded nothing.
-        if (!(shared_.inv.repeat && outcome.Kind() == link::LoadKind::Cancelled && outcome.identity.empty()))
+        if (!(shared_.inv.repeat && outcome.Kind() == link::LoadKind::Cancelled && !answered))
             Record(outcome, started, seconds);
         return outcome.Kind();
     }
@@ -216,7 +227,9 @@ std::string Summary(const PortStation& station, bool repeat) {
 }
 
 Outcome RunSeveralPorts(const Shared& shared, const std::vector<std::string>& ports) {
-    BoardDisplay display(stderr, ports, StderrIsTerminal());
+    // Several lines redrawn in place need the cursor moved up: without escape sequences,
+    // a line of its own for everything, as in a log.
+    BoardDisplay display(stderr, ports, StderrIsTerminal() && platform::ConsoleTakesEscapes());
     std::vector<std::unique_ptr<ConsoleUi>> uis;
     std::vector<std::unique_ptr<PortStation>> stations;
     for (std::size_t i = 0; i < ports.size(); ++i) {

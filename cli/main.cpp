@@ -62,11 +62,16 @@ int main(int argc, char** argv) {
 
     InstallCancelSignals();
     IgnoreClosedPipes();
-    ConsoleUi ui({stdout, stderr, stdin}, kx::platform::SystemClock(), StderrIsTerminal());
+    ConsoleUi ui({stdout, stderr, stdin, kx::platform::ConsoleTakesEscapes()}, kx::platform::SystemClock(),
+                 StderrIsTerminal());
     try {
         const int status = ExitCode(Dispatch(*inv, ui));
         if (status == CancelledExitCode) ui.ShowCancelReason();
         return status;
+    } catch (const HardStop&) {
+        // A command of its own (not a load, which records its cancel) stopped at once.
+        ui.ShowCancelReason();
+        return CancelledExitCode;
     } catch (const std::exception& e) {
         // The application's general error report: an unreadable file, a trace file
         // that cannot be written, an unexpected failure.

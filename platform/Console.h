@@ -8,8 +8,14 @@
 
 namespace kx::platform {
 
-// Makes the console read and show UTF-8; call once at program start.
+// Makes the console read and show UTF-8, and asks it to interpret escape sequences;
+// call once at program start, before any thread.
 void PrepareConsole();
+
+// Whether stderr, when it is a console, takes the escape sequences that redraw lines in
+// place (clear to the end of the line, cursor up). Terminals do; an older Windows console
+// refuses virtual-terminal processing and would show them raw.
+bool ConsoleTakesEscapes();
 
 // The program's arguments (argv[0] included) as UTF-8 text.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);

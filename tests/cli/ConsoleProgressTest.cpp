@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/ConsoleProgress.h"
+#include "cli/ConsoleUi.h"
 #include "tests/support/FakeClock.h"
 
 namespace kx::test {
@@ -98,6 +99,61 @@ TEST_F(ConsoleProgressTest, WakeTimeoutCancelsOnlyWhileWaitingForTheDevice) {
     clock.Advance(Millis(60000));
     EXPECT_FALSE(answered.Cancelled());
 }
+
+// A 22-page image sends pages 1 to 21, so the session's gauge stops at 95 %: the console
+// shows 100 % once the load has ended well, and only then. A console that shows escape
+// sequences raw gets none; a shorter redraw is padded over the longer line before it.
+struct EndCase {
+    const char* name;
+    bool terminal, escapes, loaded;
+    const char* lastDraw;
+};
+
+class ConsoleEndTest : public ConsoleProgressTest, public ::testing::WithParamInterface<EndCase> {};
+
+TEST_P(ConsoleEndTest, TheGaugeEndsAtTheLoadsEnd) {
+    const EndCase c = GetParam();
+    std::FILE* out = std::tmpfile();
+    cli::ConsoleUi ui({out, file, stdin, c.escapes}, clock, c.terminal);
+    {
+        auto p = ui.CreateProgress();
+        p->SetLabel("Определение типа микроконтроллера...");
+        p->SetLabel("Загрузка программы...");
+        p->SetGaugeVisible(true);
+        for (int page = 1; page <= 21; ++page) {
+            clock.Advance(Millis(1000));
+            p->SetProgress(page * 100 / 22);
+            p->PagesDone(page, 21, 3072);
+        }
+        if (c.loaded)
+            ui.ShowInfo("Загрузка окончена.");
+        else
+            ui.ShowError("RS232. Нет связи. Проверьте правильность соединения PC и устройства.");
+    }
+    std::fclose(out);
+    const std::string text = Written();
+    const std::string end = c.loaded ? "\n" : "\nRS232. Нет связи. Проверьте правильность соединения PC и устройства.\n";
+    ASSERT_GT(text.size(), end.size()) << text;
+    EXPECT_EQ(text.substr(text.size() - end.size()), end) << text;
+    const std::string body = text.substr(0, text.size() - end.size());
+    const std::size_t lastStart = c.terminal ? body.rfind('\r') : body.rfind('\n') + 1;
+    EXPECT_EQ(body.substr(lastStart), c.lastDraw) << text;
+    EXPECT_EQ(text.find('\033') != std::string::npos, c.terminal && c.escapes) << text;
+    if (c.terminal && !c.escapes) {
+        // 36 characters of the caption before, 21 of this one: 15 blanks over the rest.
+        EXPECT_NE(text.find("\rЗагрузка программы..." + std::string(15, ' ') + "\r"), std::string::npos) << text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, ConsoleEndTest,
+    ::testing::Values(
+        EndCase{"TerminalLoaded", true, true, true, "\rЗагрузка программы...  100%  стр. 21/21  3072 Б/с  осталось 0:00\033[K"},
+        EndCase{"RawConsoleLoaded", true, false, true, "\rЗагрузка программы...  100%  стр. 21/21  3072 Б/с  осталось 0:00"},
+        EndCase{"LogLoaded", false, true, true, "100%  стр. 21/21  3072 Б/с  осталось 0:00"},
+        EndCase{"TerminalFailed", true, true, false, "\rЗагрузка программы...   95%  стр. 21/21  3072 Б/с  осталось 0:00\033[K"},
+        EndCase{"LogFailed", false, false, false, " 95%  стр. 21/21  3072 Б/с  осталось 0:00"}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace kx::test

@@ -241,6 +241,44 @@ TEST_F(SeveralPortsTest, CtrlCDuringALoadOfThreeStopsEachAfterItsPage) {
     }
 }
 
+// A second Ctrl-C, or SIGHUP at once, stops three loads in the middle of page 1's program
+// request: none waits for its answer (no page is counted), yet each still gets its report
+// line and its summary line, and every port's lock file is gone.
+class HardStopTest : public SeveralPortsTest, public ::testing::WithParamInterface<std::vector<int>> {};
+
+TEST_P(HardStopTest, EveryLoadInFlightIsRecordedAndUnlocked) {
+    const auto ports = StartSim("tty", 3, {"--program-ms", "1200"});
+    const std::string locks = dir.File("locks");
+    fs::create_directories(locks);
+    std::vector<std::string> argv = LoadArgs(ImageFile(Image(4 * Page)), ports);
+    argv.insert(argv.begin(), {"/usr/bin/env", "KXBOOT_LOCK_DIR=" + locks});
+    ChildProcess cli(argv);
+    for (const auto& port : ports) ASSERT_TRUE(FileShows(port.log, "packet=23")) << port.tty;
+    for (const auto& port : ports) ASSERT_TRUE(fs::exists(locks + "/" + LockFileName(port.tty))) << port.tty;
+    for (int signal : GetParam()) {
+        cli.Signal(signal);
+        // Two signals pending at once would merge into one: wait until this one is taken.
+        ASSERT_TRUE(PollUntil({&cli}, std::chrono::steady_clock::now() + std::chrono::seconds(10),
+                              [&] { return cli.Exited() || !cli.SignalPending(signal); }));
+    }
+    EXPECT_EQ(cli.Wait(Seconds(20)), 3) << cli.Err();
+    EXPECT_TRUE(fs::is_empty(locks));
+    for (const auto& port : ports) {
+        SCOPED_TRACE(port.tty);
+        EXPECT_NE(cli.Out().find(port.tty + ": cancelled, "), std::string::npos) << cli.Out();
+        const auto rec = RecordOf(port.tty);
+        EXPECT_EQ(rec.at("outcome"), "cancelled");
+        EXPECT_EQ(rec.at("reason"), "cancelled");
+        EXPECT_EQ(rec.at("pages"), "0");
+    }
+    EXPECT_NE(Lines(cli.Err()).back().find(GetParam().back() == SIGHUP ? "SIGHUP" : "Ctrl-C"), std::string::npos)
+        << cli.Err();
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, HardStopTest,
+                         ::testing::Values(std::vector<int>{SIGINT, SIGINT}, std::vector<int>{SIGHUP}),
+                         [](const auto& p) { return p.param.size() == 2 ? "SecondCtrlC" : "HangUp"; });
+
 TEST_F(SeveralPortsTest, AStationLoadsThreeBoardsOnceEachThoughOneLingersInItsBootLoader) {
     // Board 2 still answers for 1.5 s after its finish. The silence between boards is
     // several times what the loader needs to see a board gone (three unanswered polls,

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -93,6 +95,18 @@ ChildProcess::~ChildProcess() {
 
 void ChildProcess::Signal(int signal) const {
     if (!status_) ::kill(pid_, signal);
+}
+
+bool ChildProcess::SignalPending(int signal) const {
+    // A signal sent to the process waits in its shared set ("ShdPnd", a hex mask) until
+    // one of its threads takes it.
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (!line.starts_with("ShdPnd:")) continue;
+        const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+        return (mask >> (signal - 1) & 1U) != 0;
+    }
+    return false;
 }
 
 void ChildProcess::KillGroup() const {

@@ -26,6 +26,8 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     void Signal(int signal) const;
+    // Whether `signal` was sent to the process and not yet taken by it.
+    bool SignalPending(int signal) const;
     void KillGroup() const;
     void WriteIn(const std::string& text);
     void CloseIn();
