@@ -75,6 +75,27 @@ TEST(IniFilePosix, AReadOnlyFileIsNotReplaced) {
     EXPECT_EQ(Entries(dir.Path()), 1u);
 }
 
+// A file that may be written but not read cannot be edited: writing it would replace
+// every setting in it by the one key.
+TEST(IniFilePosix, AWriteOnlyFileIsRefusedAndLeftByteIdentical) {
+    const auto user = test::OrdinaryAccount();
+    if (!user) GTEST_SKIP() << "no account without root's powers to run as";
+    test::TempDir dir;
+    const std::string path = dir.File("kxboot.ini");
+    const std::string before = " \r\n[Common]\r\nFN=old.rom\r\n[RS232]\r\nPort=/dev/ttyS3\r\n";
+    test::WriteAll(path, before);
+    GiveTo(dir.Path(), *user);
+    GiveTo(path, *user);
+    fs::permissions(path, fs::perms::owner_write);
+    const auto end = test::RunForked([&] { return WriteFailure(path); }, user);
+    EXPECT_TRUE(end.Clean());
+    EXPECT_EQ(end.report, "Unable to write to " + path);
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_write);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(test::ReadAll(path), before);
+    EXPECT_EQ(Entries(dir.Path()), 1u);
+}
+
 enum class Node { Device, Fifo, Socket };
 
 // A device, FIFO or socket at `path`; the device is the null device, made here when root
