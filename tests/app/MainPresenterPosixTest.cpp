@@ -105,6 +105,21 @@ TEST_F(Presenter, ShowSetsUpTheLinkAndCloseWritesEverySetting) {
     EXPECT_TRUE(ui.events.empty());
 }
 
+// A second show replaces the link: the old one must let go of the stored port before the
+// new one opens it, or the port is busy and a box says so.
+TEST_F(Presenter, ShowingTheWindowAgainReopensTheStoredPortWithoutABox) {
+    WriteAll(settings, "[RS232]\nPort=/dev/ttyFAKE1\n");
+    auto presenter = Make();
+    for (int show = 1; show <= 2; ++show) {
+        SCOPED_TRACE(show);
+        presenter->FormShow();
+        ASSERT_NE(presenter->Link(), nullptr);
+        EXPECT_EQ(presenter->Link()->PortName, "/dev/ttyFAKE1");
+        EXPECT_TRUE(presenter->Link()->PortOpen());
+        EXPECT_TRUE(ui.events.empty()) << ui.events.front();
+    }
+}
+
 // The window always opens centred on its screen at its own size (the border is fixed),
 // in the stored state when it is one the window knows.
 TEST_F(Presenter, TheWindowOpensCentredInTheStoredStateIfKnown) {
