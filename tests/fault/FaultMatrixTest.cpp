@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,9 @@ struct Scenario {
     Action action = Action::None;
     When when = {};
     ImageFile image = ImageFile::Good;
+    // Echoes the trace must show read where the answer was awaited (after the echo's own
+    // wait gave up), each followed at once by its answer.
+    int lateEchoes = 0;
 };
 
 // Image: three pages and a trailer, so pages 1 and 2 are sent. Requests the device
@@ -86,8 +90,10 @@ const std::vector<Scenario>& Scenarios() {
         {"ShortGapsWithinByteTimeout", {"--fault", "gap:fn=10:nth=3:times=3", "--gap-ms", "120"}, {}, Result::Loaded,
          0, std::nullopt, 2},
         {"AnswerCutOff", {"--fault", "cut:fn=20:nth=2:times=3"}, {}, Result::Failed, 1, lt::ByteGap, 1},
-        {"LateEchoRecovered", {"--fault", "late-echo:fn=10:nth=3:times=3", "--late-echo-ms", "150"}, {},
-         Result::Loaded, 0, std::nullopt, 2},
+        // Each of three packets' echo comes later than its 500 ms wait: the loader takes it
+        // where it expected the answer, drops it and reads the answer behind it.
+        {"LateEchoRecovered", {"--fault", "late-echo:fn=10:nth=3:times=3", "--late-echo-ms", "800"}, {},
+         Result::Loaded, 0, std::nullopt, 2, Action::None, {}, ImageFile::Good, 3},
         // The answer is taken for the echo, then no answer follows: the device never wakes.
         {"NoEchoInMode2", {"--no-echo"}, {"--wake-timeout", "2"}, Result::Cancelled, ExitCancelled, std::nullopt, 0},
         {"NoEchoInMode0", {"--no-echo"}, {"--line-mode", "0"}, Result::Loaded, 0, std::nullopt, 2},
@@ -179,6 +185,44 @@ int PagesProgrammed(const std::vector<SimRequest>& log) {
         if (r.fn == 20 && r.answer == "ok" && r.page) pages.insert(*r.page);
     }
     return static_cast<int>(pages.size());
+}
+
+// A trace line: milliseconds, direction, bytes.
+struct TraceLine {
+    long ms = 0;
+    std::string direction;
+    std::vector<int> bytes;
+};
+
+std::vector<TraceLine> ReadTrace(const fs::path& path) {
+    std::vector<TraceLine> lines;
+    std::istringstream in(ReadWholeFile(path));
+    for (std::string text; std::getline(in, text);) {
+        if (text.empty() || text.front() == '#') continue;
+        std::istringstream fields(text);
+        TraceLine line;
+        fields >> line.ms >> line.direction;
+        for (std::string hex; fields >> hex;) line.bytes.push_back(std::stoi(hex, nullptr, 16));
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Data packets whose echo came in after the packet's 500 ms answer time-out, marked as
+// the echo and followed at once by the answer.
+int LateEchoesAnswered(const std::vector<TraceLine>& trace) {
+    constexpr long DataTimeoutMs = 500;
+    int late = 0;
+    for (std::size_t i = 0; i + 2 < trace.size(); ++i) {
+        const TraceLine& tx = trace[i];
+        const TraceLine& echo = trace[i + 1];
+        const TraceLine& answer = trace[i + 2];
+        const bool dataPacket = tx.direction == "TX" && tx.bytes.size() > 4 && tx.bytes[4] == 10;
+        if (dataPacket && echo.direction == "ECHO" && echo.bytes == tx.bytes && echo.ms - tx.ms > DataTimeoutMs &&
+            answer.direction == "RX" && answer.bytes.size() > 4 && answer.bytes[4] == 10)
+            ++late;
+    }
+    return late;
 }
 
 bool HasFunction(const std::vector<SimRequest>& log, int fn) {
@@ -284,6 +328,8 @@ TEST_P(FaultMatrix, EndsAsExpectedAndHarmsNothing) {
     std::vector<std::string> argv = {"/usr/bin/env", "KXBOOT_LOCK_DIR=" + locks.string(), Cli(), "load",
                                      image.string(), "--port", port.string(), "--settings", settings.string()};
     argv.insert(argv.end(), s.cli.begin(), s.cli.end());
+    const fs::path trace = folder_ / "trace.txt";
+    if (s.lateEchoes > 0) argv.insert(argv.end(), {"--trace", trace.string()});
     ChildProcess cli(argv);
 
     if (s.action != Action::None) {
@@ -318,6 +364,9 @@ TEST_P(FaultMatrix, EndsAsExpectedAndHarmsNothing) {
             << "the image file changed";
     }
     EXPECT_EQ(ReadWholeFile(settings), settingsText) << "the settings file changed";
+    if (s.lateEchoes > 0) {
+        EXPECT_GE(LateEchoesAnswered(ReadTrace(trace)), s.lateEchoes) << ReadWholeFile(trace);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, FaultMatrix, ::testing::ValuesIn(Scenarios()),
