@@ -23,7 +23,8 @@ Exit status:
   3  cancelled: Ctrl-C, SIGTERM or --wake-timeout. A load stops where the
      progress window's cancel button would stop it: while waiting for the
      device, or before the next page (a page in flight is finished). A second
-     Ctrl-C ends the program at once.
+     Ctrl-C or SIGTERM, or SIGHUP, stops every load at once; each is still
+     reported and summed up, and its port's lock file removed.
 
 Progress goes to stderr: on a terminal one line, updated in place (stage,
 gauge, pages done of pages to send, bytes per second, time left); otherwise one

@@ -120,13 +120,15 @@ TEST_F(CliTest, LoadsTheImageAndReportsStagesAndPagesOnStderr) {
     EXPECT_EQ(r.out, Done);
     ExpectRecord("loaded", "loaded", "Загрузка окончена.");
     const auto err = Lines(r.err);
-    ASSERT_EQ(err.size(), 1u + 3u + 5u) << r.err;
+    // The port, three stages, five pages, and the gauge at 100 % once the load has ended.
+    ASSERT_EQ(err.size(), 1u + 3u + 5u + 1u) << r.err;
     EXPECT_EQ(err[0], "Порт: " + tty);
     EXPECT_EQ(err[1], "Включите МК...");
     EXPECT_EQ(err[2], "Определение типа микроконтроллера...");
     EXPECT_EQ(err[3], "Загрузка программы...");
     EXPECT_NE(err[4].find(" 17%  стр. 1/5"), std::string::npos) << err[4];
     EXPECT_NE(err[8].find(" 83%  стр. 5/5"), std::string::npos) << err[8];
+    EXPECT_NE(err[9].find("100%  стр. 5/5"), std::string::npos) << err[9];
     StopSim();
 
     ExpectFlashed(image, 5);
