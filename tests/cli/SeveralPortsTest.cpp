@@ -241,21 +241,30 @@ TEST_F(SeveralPortsTest, CtrlCDuringALoadOfThreeStopsEachAfterItsPage) {
     }
 }
 
-// A second Ctrl-C, or SIGHUP at once, stops three loads in the middle of page 1's program
-// request: none waits for its answer (no page is counted), yet each still gets its report
-// line and its summary line, and every port's lock file is gone.
-class HardStopTest : public SeveralPortsTest, public ::testing::WithParamInterface<std::vector<int>> {};
+// A second Ctrl-C, or SIGHUP at once, stops three loads (or three stations' first boards)
+// in the middle of page 1's program request: none waits for its answer (no page is
+// counted), yet each still gets its report record and its summary line, and every
+// port's lock file is gone.
+struct HardStopCase {
+    const char* name;
+    std::vector<int> signals;
+    bool station;
+};
+
+class HardStopTest : public SeveralPortsTest, public ::testing::WithParamInterface<HardStopCase> {};
 
 TEST_P(HardStopTest, EveryLoadInFlightIsRecordedAndUnlocked) {
+    const HardStopCase& c = GetParam();
     const auto ports = StartSim("tty", 3, {"--program-ms", "1200"});
     const std::string locks = dir.File("locks");
     fs::create_directories(locks);
     std::vector<std::string> argv = LoadArgs(ImageFile(Image(4 * Page)), ports);
     argv.insert(argv.begin(), {"/usr/bin/env", "KXBOOT_LOCK_DIR=" + locks});
+    if (c.station) argv.push_back("--repeat");
     ChildProcess cli(argv);
     for (const auto& port : ports) ASSERT_TRUE(FileShows(port.log, "packet=23")) << port.tty;
     for (const auto& port : ports) ASSERT_TRUE(fs::exists(locks + "/" + LockFileName(port.tty))) << port.tty;
-    for (int signal : GetParam()) {
+    for (int signal : c.signals) {
         cli.Signal(signal);
         // Two signals pending at once would merge into one: wait until this one is taken.
         ASSERT_TRUE(PollUntil({&cli}, std::chrono::steady_clock::now() + std::chrono::seconds(10),
@@ -265,19 +274,22 @@ TEST_P(HardStopTest, EveryLoadInFlightIsRecordedAndUnlocked) {
     EXPECT_TRUE(fs::is_empty(locks));
     for (const auto& port : ports) {
         SCOPED_TRACE(port.tty);
-        EXPECT_NE(cli.Out().find(port.tty + ": cancelled, "), std::string::npos) << cli.Out();
+        const std::string summary = c.station ? ": loaded 0, refused 0, failed 0, cancelled 1\n" : ": cancelled, ";
+        EXPECT_NE(cli.Out().find(port.tty + summary), std::string::npos) << cli.Out();
         const auto rec = RecordOf(port.tty);
         EXPECT_EQ(rec.at("outcome"), "cancelled");
         EXPECT_EQ(rec.at("reason"), "cancelled");
         EXPECT_EQ(rec.at("pages"), "0");
     }
-    EXPECT_NE(Lines(cli.Err()).back().find(GetParam().back() == SIGHUP ? "SIGHUP" : "Ctrl-C"), std::string::npos)
-        << cli.Err();
+    const char* named = c.signals.front() == SIGINT ? "Ctrl-C" : c.signals.front() == SIGHUP ? "SIGHUP" : "SIGTERM";
+    EXPECT_NE(Lines(cli.Err()).back().find(std::string("cancelled by ") + named), std::string::npos) << cli.Err();
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, HardStopTest,
-                         ::testing::Values(std::vector<int>{SIGINT, SIGINT}, std::vector<int>{SIGHUP}),
-                         [](const auto& p) { return p.param.size() == 2 ? "SecondCtrlC" : "HangUp"; });
+                         ::testing::Values(HardStopCase{"SecondCtrlC", {SIGINT, SIGINT}, false},
+                                           HardStopCase{"HangUp", {SIGHUP}, false},
+                                           HardStopCase{"SecondTermToStations", {SIGTERM, SIGTERM}, true}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(SeveralPortsTest, AStationLoadsThreeBoardsOnceEachThoughOneLingersInItsBootLoader) {
     // Board 2 still answers for 1.5 s after its finish. The silence between boards is
