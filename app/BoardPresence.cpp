@@ -6,6 +6,7 @@
 #include "link/BootLoaders.h"
 #include "link/BootFunctions.h"
 #include "link/KX_RS232.h"
+#include "link/LinkError.h"
 
 namespace kx::app {
 namespace {
@@ -23,6 +24,8 @@ bool WaitUntilBoardGone(link::TKX_RS& link, const std::function<bool()>& cancell
         link.AnswerTimeout = static_cast<std::uint16_t>(PollTimeout.count());
         try {
             link.Command(link::BootLoader249.address, link::fnIdentify);
+        } catch (const link::EchoMismatch&) {
+            // Answered, through an adapter at odds with the line mode: still there.
         } catch (const std::exception&) {
             return true;   // three attempts unanswered: nobody there
         }

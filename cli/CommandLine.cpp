@@ -45,6 +45,13 @@ else KXBOOT_SETTINGS, else the program's own (its path with ".ini") when there
 is one, else the desktop program's (kxboot.ini beside it, or its per-user
 copy), so both use the port chosen there.
 
+Line mode: a two-wire RS485 adapter that switches its receiver off while it
+sends returns no echo of the request; in the default --line-mode 2 the load then
+ends with the link's message as soon as the device answers (reason no-echo).
+--line-mode auto finds out from the first answer whether the request comes back
+and goes on in mode 2 or 1; --line-mode 1 is for an adapter known not to echo.
+An adapter that echoes in mode 0 or 1 ends the same way (unexpected-echo).
+
 Several boards: load takes --port more than once (--port all: every free
 candidate) and loads all of them at once, each on its own; one board's failure
 never stops another, Ctrl-C cancels them all. Exit status 0 when every port
@@ -82,6 +89,7 @@ constexpr const char* LoadExamples = R"(Examples:
   kxboot-cli load fw.rom --port /dev/ttyUSB0 --port /dev/ttyS1 --report r.jsonl
   kxboot-cli load fw.rom --port all --repeat --report loads.jsonl
   kxboot-cli load fw.rom --port rfc2217://bench-server:4001
+  kxboot-cli load fw.rom --port /dev/ttyUSB0 --line-mode auto
 )";
 constexpr const char* InfoExamples = R"(Examples:
   kxboot-cli info fw.rom
@@ -122,6 +130,8 @@ struct RawOptions {
     double wakeTimeout = 0;
 };
 
+constexpr const char* AutoLineMode = "auto";
+
 void AddLinkOptions(CLI::App& command, LinkOptions& link, bool severalPorts = false) {
     auto* port = command.add_option("--port", link.ports,
                                     severalPorts ? "Serial port: a device path, COMn on Windows, or rfc2217://HOST:PORT or tcp://HOST:PORT "
@@ -134,11 +144,18 @@ void AddLinkOptions(CLI::App& command, LinkOptions& link, bool severalPorts = fa
     command.add_option("--baud", link.baud, "Bit rate, 1 to 4000000 (default " + std::to_string(link.baud) + ")")
         ->type_name("RATE")
         ->check(CLI::Range(1U, 4000000U));
-    command.add_option("--line-mode", link.lineMode,
-                       "0 RS232, 1 RS422 or RS485 without echo, 2 RS485 with echo (default " +
-                           std::to_string(link.lineMode) + ")")
+    command
+        .add_option_function<std::string>(
+            "--line-mode",
+            [&link](const std::string& mode) {
+                link.autoLineMode = mode == AutoLineMode;
+                link.lineMode = link.autoLineMode ? app::MainPresenter::StartLineMode : std::stoi(mode);
+            },
+            "0 RS232, 1 RS422 or RS485 without echo, 2 RS485 with echo, auto: 2 or 1, whichever the "
+            "adapter's echo (or its absence) shows on the first answer (default " +
+                std::to_string(link.lineMode) + ")")
         ->type_name("MODE")
-        ->check(CLI::Range(0, 2));
+        ->check(CLI::IsMember({"0", "1", "2", AutoLineMode}));
     command.add_option("--settings", link.settings, "Settings file to read the stored port from")->type_name("FILE");
     command.add_option("--trace", link.trace, "Write every frame sent and received to FILE")->type_name("FILE");
 }

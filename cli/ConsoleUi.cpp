@@ -5,8 +5,23 @@
 
 #include "cli/CancelSignals.h"
 #include "cli/Terminal.h"
+#include "link/LinkTexts.h"
 
 namespace kx::cli {
+namespace {
+
+// The command line's own fix for a failure that only its options can mend, said before
+// the system's text (which stays the last line).
+const char* OptionHintFor(const std::string& message) {
+    if (message == texts::NoEcho)
+        return "kxboot-cli: the device answers, but the adapter does not return the request's echo: "
+               "use --line-mode auto (or --line-mode 1)";
+    if (message == texts::UnexpectedEcho)
+        return "kxboot-cli: the adapter returns the request's echo: use --line-mode auto (or --line-mode 2)";
+    return nullptr;
+}
+
+}  // namespace
 
 // The console progress, unregistered from its owner when released.
 class ConsoleUi::Progress final : public ui::ProgressWindow {
@@ -74,6 +89,7 @@ void ConsoleUi::ShowError(const std::string& message) {
     errorShown_ = true;
     lastMessage_ = message;
     EndProgressLine();
+    if (const char* hint = OptionHintFor(message)) output_.Error(hint);
     output_.Error(message);
 }
 

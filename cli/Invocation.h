@@ -20,6 +20,7 @@ struct LinkOptions {
     std::vector<std::string> ports;
     std::uint32_t baud = app::MainPresenter::StartBaudRate;
     int lineMode = app::MainPresenter::StartLineMode;
+    bool autoLineMode = false;   // lineMode only to start with; the link settles on 2 or 1
     std::string settings;    // empty: the program's settings file
     std::string trace;       // empty: no trace
 };

@@ -99,16 +99,17 @@ bool IsLinkText(const std::string& text, bool shortHeader) {
     namespace t = kx::texts;
     const std::string exchange = t::ExchangeError;
     return text == t::NoLink || text == t::ByteGap || text == t::DeviceBusy || text == exchange + "(0)" ||
-           text == exchange + (shortHeader ? "(2)" : "(4)");
+           text == exchange + (shortHeader ? "(2)" : "(4)") || text == t::NoEcho || text == t::UnexpectedEcho;
 }
 
-// The longest a request may take: every attempt waits for the echo (mode 2) and the
-// answer, each at most the first-byte deadline plus a byte time-out per further byte.
+// The longest a request may take: every attempt waits for two frames (mode 2: the echo and
+// the answer; modes 0 and 1: a frame equal to the request and the one after it), each at
+// most the first-byte deadline plus a byte time-out per further byte.
 Millis Bound(const TKX_RS& link) {
     const double perByteOfRequest = 9600.0 / std::max<std::uint32_t>(link.BaudRate, 1);
     const Millis allowance{static_cast<long>(perByteOfRequest * link.TxPos) + 1};
     const Millis frame = Millis{link.AnswerTimeout} + allowance + 254 * Millis{link.ByteTimeout + 2} + Millis{10};
-    const int framesPerAttempt = link.LineMode == 2 ? 2 : 1;
+    const int framesPerAttempt = 2;
     return TKX_RS::LineTurnPause + TKX_RS::Attempts * framesPerAttempt * frame +
            (TKX_RS::Attempts - 1) * TKX_RS::RetryPause + Millis{50};
 }

@@ -115,18 +115,61 @@ int TKX_RS::ReadAddress() {
 
 void TKX_RS::Exchange() {
     TransmitFrame();
-    ReceiveFrame();
-    // The echo always comes before the answer: a late one is dropped here and the answer
-    // read after it, instead of a good board being judged by its own request.
-    if (IsLateEcho(TxBuf[0])) {
-        echoHeard_ = true;
-        ReceiveFrame();
-    }
+    ReceiveAnswer();
     const std::size_t func = ShortHeader ? 2 : 4;
     if (std::all_of(RxBuf.begin() + 1, RxBuf.begin() + static_cast<std::ptrdiff_t>(func),
                     [](std::uint8_t b) { return b == 0; }))
         throw LinkError(std::string(texts::ExchangeError) + "(" + std::to_string(func) + ")");
     if (RxBuf[func] == 255) throw LinkError(texts::DeviceBusy);
+}
+
+void TKX_RS::ReceiveAnswer() {
+    try {
+        ReceiveFrame();
+    } catch (const LinkError&) {
+        // Mode 2: a whole frame other than the request where the echo belongs, and not one
+        // byte after it. That frame was the answer; the adapter returned no echo.
+        if (!otherFrameForEcho_ || received_ != 0) throw;
+        EchoMismatchFound(EchoMismatch::Kind::Missing);
+        return;   // the answer is still in RxBuf: nothing came to overwrite it
+    }
+    // The echo always comes before the answer: a late one is dropped here and the answer
+    // read after it, instead of a good board being judged by its own request.
+    if (IsLateEcho(TxBuf[0])) {
+        echoHeard_ = true;
+        ReceiveFrame();
+        return;
+    }
+    if (LineMode == 2) return;
+    if (HoldsOwnRequest() && !noEchoConfirmed_)
+        ReceiveAfterOwnRequest();
+    else
+        noEchoConfirmed_ = true;
+}
+
+void TKX_RS::ReceiveAfterOwnRequest() {
+    // Kept aside: a boot loader may answer a request without data with the very same bytes.
+    const Buffer request = RxBuf;
+    try {
+        ReceiveFrame();
+    } catch (const LinkError&) {
+        if (received_ != 0) throw;
+        RxBuf = request;
+        return;
+    }
+    EchoMismatchFound(EchoMismatch::Kind::Unexpected);
+}
+
+void TKX_RS::EchoMismatchFound(EchoMismatch::Kind kind) {
+    const bool missing = kind == EchoMismatch::Kind::Missing;
+    if (!AutoLineMode) throw EchoMismatch(kind, missing ? texts::NoEcho : texts::UnexpectedEcho);
+    SetLineMode(missing ? 1 : 2);
+    noEchoConfirmed_ = missing;
+}
+
+bool TKX_RS::HoldsOwnRequest() const {
+    const std::size_t length = TxBuf[0];
+    return std::equal(RxBuf.begin(), RxBuf.begin() + static_cast<std::ptrdiff_t>(length), TxBuf.begin());
 }
 
 void TKX_RS::TransmitFrame() {
@@ -144,6 +187,7 @@ void TKX_RS::TransmitFrame() {
     WritePort(TxBuf.data(), length);
     if (Trace != nullptr) Trace->Sent(TxBuf.data(), length);
     echoHeard_ = true;
+    otherFrameForEcho_ = false;
     if (!rs485) return;
     // The request comes back on a two-wire line; take it off and ignore how that went.
     readingEcho_ = true;
@@ -151,14 +195,17 @@ void TKX_RS::TransmitFrame() {
     try {
         ReceiveFrame();
         echoHeard_ = true;
+        otherFrameForEcho_ = !HoldsOwnRequest();
     } catch (...) {
     }
     readingEcho_ = false;
 }
 
 void TKX_RS::ReceiveFrame() {
+    received_ = 0;
     const Millis deadline = Clock().Now() + Millis{AnswerTimeout} + TransmissionAllowance(BaudRate, TxPos);
     if (ReadUntil(&RxBuf[0], 1, deadline) == 0) throw LinkError(texts::NoLink);
+    received_ = 1;
     const std::size_t length = RxBuf[0];
     if (length < (ShortHeader ? MinShortAnswerLength : MinAnswerLength)) {
         // Only the length byte is taken; the rest stays queued until the next purge.
@@ -174,6 +221,7 @@ void TKX_RS::ReceiveFrame() {
             throw LinkError(texts::ByteGap);
         }
         got += n;
+        received_ = got;
     }
     TraceReceived(length);
     if (!CheckAnswer()) throw LinkError(std::string(texts::ExchangeError) + "(0)");

@@ -36,6 +36,10 @@ public:
     std::uint16_t ByteTimeout = 200;
     std::uint16_t AnswerTimeout = 1000;
     FrameTrace* Trace = nullptr;
+    // Apart from LineMode, which it leaves to SetLineMode's meaning: when set, the link
+    // finds out from the answered requests whether the adapter returns the request's echo
+    // and goes on in mode 2 or mode 1 accordingly, instead of failing with EchoMismatch.
+    bool AutoLineMode = false;
 
     void SetLineMode(std::uint8_t mode);
 
@@ -76,9 +80,25 @@ private:
     // two-wire line whose echo came later than its wait, the echo arrives where the answer
     // is read.
     bool IsLateEcho(std::size_t count) const;
+    // Whether the frame in RxBuf is byte for byte the request in TxBuf.
+    bool HoldsOwnRequest() const;
+    // Reads the answer after the request went out, telling an echo from an answer.
+    void ReceiveAnswer();
+    // Modes 0 and 1: the request's own bytes came where the answer is read. A whole frame
+    // after them shows an echoing adapter; none leaves them as the answer.
+    void ReceiveAfterOwnRequest();
+    // The adapter does not do what LineMode says about the echo: raises EchoMismatch, or
+    // under AutoLineMode takes the other mode and lets the exchange go on.
+    void EchoMismatchFound(EchoMismatch::Kind kind);
 
     bool readingEcho_ = false;
     bool echoHeard_ = true;   // the request's echo was read (or the line has none)
+    // Mode 2: the echo's place held a whole frame that was not the request.
+    bool otherFrameForEcho_ = false;
+    // Modes 0 and 1: an answer came with no copy of its request before it, so a frame
+    // equal to its request is that request's answer, with nothing to wait for after it.
+    bool noEchoConfirmed_ = false;
+    std::size_t received_ = 0;   // bytes the last ReceiveFrame took off the line
 };
 
 }  // namespace kx::link

@@ -9,6 +9,11 @@ namespace kx::texts {
 inline constexpr const char* NoLink = "RS232. Нет связи. Проверьте правильность соединения PC и устройства.";
 inline constexpr const char* ByteGap = "RS232. Ошибка задержки приема внутри блока.";
 inline constexpr const char* ExchangeError = "RS232. Ошибка обмена.";
+// The interface converter and the line mode disagree about the request's echo.
+inline constexpr const char* NoEcho =
+    "RS232. Преобразователь интерфейса не возвращает эхо запроса. Выберите режим линии без эха.";
+inline constexpr const char* UnexpectedEcho =
+    "RS232. Преобразователь интерфейса возвращает эхо запроса. Выберите режим линии с эхом.";
 inline constexpr const char* DeviceBusy = "Устройство занято. Возможно, оно находится в режиме местного управления.";
 inline constexpr const char* NoFreePort = "Нет свободного COM-порта!";
 inline constexpr const char* RateRefused = "RS232. Не могу установить нужную скорость обмена.";

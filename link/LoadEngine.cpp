@@ -8,6 +8,7 @@
 #include "link/LinkTexts.h"
 #include "link/BootFunctions.h"
 #include "link/KX_RS232.h"
+#include "link/LinkError.h"
 #include "link/RangeError.h"
 #include "link/Rounding.h"
 #include "platform/Process.h"
@@ -61,7 +62,8 @@ public:
     LoadOutcome Run(LoadImage& image);
 
 private:
-    bool Wake();
+    enum class WakeEnd { Answered, Cancelled, Ended };
+    WakeEnd Wake();
     const PageGeometry* Identify(Identity& identity);
     std::optional<ImageRefusal> Refusal(const LoadImage& image, const Identity& identity,
                                         const PageGeometry& geometry) const;
@@ -83,8 +85,8 @@ private:
 };
 
 LoadOutcome LoadEngine::Run(LoadImage& image) {
-    if (!Wake()) {
-        End(LoadReason::Cancelled, {});
+    if (const WakeEnd woken = Wake(); woken != WakeEnd::Answered) {
+        if (woken == WakeEnd::Cancelled) End(LoadReason::Cancelled, {});
         return outcome_;
     }
     // From the answer on, this connection's board is the one loaded: a port lost and back
@@ -119,29 +121,41 @@ void LoadEngine::End(LoadReason reason, const std::string& text) {
         ui_.ShowError(text);
 }
 
+LoadReason ReasonOf(const EchoMismatch& mismatch) {
+    return mismatch.WhichKind() == EchoMismatch::Kind::Missing ? LoadReason::NoEcho : LoadReason::UnexpectedEcho;
+}
+
 // A request that failed: its own message, and why as far as the engine can tell (a port
-// that has gone away under the load, a page address out of range, else the stage).
+// that has gone away under the load, a page address out of range, an adapter that does
+// not echo as the line mode says, else the stage).
 void LoadEngine::EndWithError(const std::exception& error, LoadReason stage) {
     LoadReason reason = stage;
     if (dynamic_cast<const RangeError*>(&error) != nullptr)
         reason = LoadReason::OutOfRange;
+    else if (const auto* mismatch = dynamic_cast<const EchoMismatch*>(&error))
+        reason = ReasonOf(*mismatch);
     else if (!link_.PortOpen())
         reason = LoadReason::PortLost;
     End(reason, error.what());
 }
 
-// Asks until the boot loader answers; false when the user cancelled first.
-bool LoadEngine::Wake() {
+// Asks until the boot loader answers or the user cancels. A board that answers through an
+// adapter that does not echo as the line mode says would only fail the same way for ever:
+// that ends the load at once, with its box.
+LoadEngine::WakeEnd LoadEngine::Wake() {
     for (;;) {
         SetTimeout(profile_.timeouts.wake);
         try {
             link_.Command(profile_.address, fnIdentify);
-            return true;
+            return WakeEnd::Answered;
+        } catch (const EchoMismatch& mismatch) {
+            End(ReasonOf(mismatch), mismatch.what());
+            return WakeEnd::Ended;
         } catch (const std::exception&) {
             // Not awake yet (or not switched on): ask again.
         }
         ui_.ProcessMessages();
-        if (window_.Cancelled()) return false;
+        if (window_.Cancelled()) return WakeEnd::Cancelled;
     }
 }
 

@@ -20,6 +20,8 @@ LoadKind KindOf(LoadReason reason) {
         case LoadReason::OutOfRange:
         case LoadReason::PortLost:
         case LoadReason::FinishFailed:
+        case LoadReason::NoEcho:
+        case LoadReason::UnexpectedEcho:
         case LoadReason::UnexpectedError: break;
     }
     return LoadKind::Failed;
@@ -52,6 +54,8 @@ const char* ReasonName(LoadReason reason) {
         case LoadReason::OutOfRange: return "out-of-range";
         case LoadReason::PortLost: return "port-lost";
         case LoadReason::FinishFailed: return "finish-failed";
+        case LoadReason::NoEcho: return "no-echo";
+        case LoadReason::UnexpectedEcho: return "unexpected-echo";
         case LoadReason::UnexpectedError: return "unexpected-error";
         case LoadReason::Cancelled: return "cancelled";
     }

@@ -33,6 +33,9 @@ enum class LoadReason {
     OutOfRange,
     PortLost,
     FinishFailed,
+    // the adapter and the line mode disagree about the request's echo
+    NoEcho,
+    UnexpectedEcho,
     UnexpectedError,
     // cancelled by the user (or on the user's behalf: a signal, a time-out)
     Cancelled,

@@ -27,7 +27,7 @@ _kxboot_cli() {
             COMPREPLY=($(compgen -W "$(_kxboot_cli_ports)"$'\n'"$extra" -- "$cur"))
             return ;;
         --settings | --trace | --report) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-        --line-mode) COMPREPLY=($(compgen -W $'0\n1\n2' -- "$cur")); return ;;
+        --line-mode) COMPREPLY=($(compgen -W $'0\n1\n2\nauto' -- "$cur")); return ;;
         --baud | --wake-timeout | --clock | --expect-id | --expect-revision) COMPREPLY=(); return ;;
     esac
     local link=$'--port\n--baud\n--line-mode\n--settings\n--trace\n--help' opts

@@ -158,7 +158,8 @@ Port:
 
 Line:
   --echo                 echo every request byte, as a two-wire RS485 line does (default)
-  --no-echo              no echo (RS232, RS422)
+  --no-echo              no echo (RS232, RS422, or a two-wire RS485 adapter whose receiver
+                         is off while it sends)
   --echo-delay MS        the echo, and everything the PC receives after it, comes MS late
   --baud RATE|line       pace the line at RATE bit/s, 11 bits a character: the echo comes
                          back at the line's pace while the request is on the wire and the

@@ -48,5 +48,5 @@ expect_ports "kxboot-cli address --port " "$work/by-id/usb-Test_Adapter_X-if00-p
 expect_ports "kxboot-cli address --port " "/dev/null" "free"
 expect "kxboot-cli info --" "--help --json"
 expect "kxboot-cli erase-and-load x.rom --port /dev/null --c" "--clock"
-expect "kxboot-cli load x.rom --line-mode " "0 1 2"
+expect "kxboot-cli load x.rom --line-mode " "0 1 2 auto"
 exit $((failures > 0))

@@ -94,9 +94,13 @@ const std::vector<Scenario>& Scenarios() {
         // where it expected the answer, drops it and reads the answer behind it.
         {"LateEchoRecovered", {"--fault", "late-echo:fn=10:nth=3:times=3", "--late-echo-ms", "800"}, {},
          Result::Loaded, 0, std::nullopt, 2, Action::None, {}, ImageFile::Good, 3},
-        // The answer is taken for the echo, then no answer follows: the device never wakes.
-        {"NoEchoInMode2", {"--no-echo"}, {"--wake-timeout", "2"}, Result::Cancelled, ExitCancelled, std::nullopt, 0},
+        // The answer comes where the echo belongs and nothing after it: the adapter has no
+        // echo, said after one identify's three tries instead of waking for ever.
+        {"NoEchoInMode2", {"--no-echo"}, {"--wake-timeout", "20"}, Result::Failed, 1, lt::NoEcho, 0},
         {"NoEchoInMode0", {"--no-echo"}, {"--line-mode", "0"}, Result::Loaded, 0, std::nullopt, 2},
+        {"NoEchoFoundOut", {"--no-echo"}, {"--line-mode", "auto"}, Result::Loaded, 0, std::nullopt, 2},
+        {"EchoInMode1", {}, {"--line-mode", "1", "--wake-timeout", "20"}, Result::Failed, 1, lt::UnexpectedEcho, 0},
+        {"EchoFoundOut", {}, {"--line-mode", "auto"}, Result::Loaded, 0, std::nullopt, 2},
         {"WakesAfterManyAttempts", {"--ignore-identify", "20"}, {}, Result::Loaded, 0, std::nullopt, 2},
         {"SilentMidPageTwoAttempts", {"--silent", "10:2"}, {}, Result::Loaded, 0, std::nullopt, 2},
         {"SilentMidPageForLonger", {"--silent", "10:50"}, {}, Result::Failed, 1, lt::NoLink, 0},
@@ -172,8 +176,8 @@ std::vector<std::string> Lines(const std::string& text) {
 
 bool IsSystemMessage(const std::string& line) {
     static const std::set<std::string> messages = {
-        lt::NoLink, lt::ByteGap, ExchangeCheck, ExchangeHeader, lt::DeviceBusy, at::FileNotFound,
-        at::WrongController, at::TypeMismatch, at::VersionMismatch, at::TooLong, LoadDone};
+        lt::NoLink, lt::ByteGap, ExchangeCheck, ExchangeHeader, lt::DeviceBusy, lt::NoEcho, lt::UnexpectedEcho,
+        at::FileNotFound, at::WrongController, at::TypeMismatch, at::VersionMismatch, at::TooLong, LoadDone};
     return messages.count(line) != 0;
 }
 
@@ -351,6 +355,11 @@ TEST_P(FaultMatrix, EndsAsExpectedAndHarmsNothing) {
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back(), *s.message);
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(), IsSystemMessage), 1) << cli.Err();
+        // An adapter at odds with the line mode: the option that mends it comes just before.
+        if (*s.message == lt::NoEcho || *s.message == lt::UnexpectedEcho) {
+            ASSERT_GE(lines.size(), 2u);
+            EXPECT_NE(lines[lines.size() - 2].find("--line-mode auto"), std::string::npos) << cli.Err();
+        }
     } else {
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(), IsSystemMessage), 0) << cli.Err();
     }

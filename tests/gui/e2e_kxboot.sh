@@ -126,3 +126,33 @@ check Common FN "$image"
 check RS232 Port "$pty"
 check MainWindow Width 361
 echo "e2e: SIGTERM during the wake loop cancelled the load and closed the program with its settings"
+
+# An adapter that returns no echo of the request, on the program's line with echo: the
+# device answers every wake-up, so the load must end at once with one box naming the
+# cause instead of waiting at "Включите МК..." for ever.
+kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null || true
+"$sim" --until-killed --no-echo --log "$work/noecho.log" >"$work/sim3.out" 2>"$work/sim3.err" &
+sim_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/sim3.out" ] && break
+  sleep 0.05
+done
+pty=$(head -n1 "$work/sim3.out")
+printf '[Common]\nFN=%s\n[RS232]\nPort=%s\n' "$image" "$pty" >"$settings"
+mkdir -p "$artefacts/no-echo"
+start=$(date +%s%N)
+status=0
+env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb KXBOOT_SETTINGS="$settings" KXBOOT_PORTS="$pty" \
+  KXBOOT_AUTOTEST="$artefacts/no-echo" XDG_RUNTIME_DIR="$work/runtime" KXBOOT_LOCK_DIR="$work/locks" \
+  timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" "$kxboot" >"$artefacts/no-echo/kxboot.out" 2>&1 || status=$?
+end=$(date +%s%N)
+echo "e2e: kxboot without echo ran $(((end - start) / 1000000)) ms, status $status"
+[ "$status" -eq 0 ] || fail "without echo kxboot ended with status $status: $(tail -5 "$artefacts/no-echo/kxboot.out")"
+outcome=$(cat "$artefacts/no-echo/outcome.txt" 2>/dev/null || true)
+[ "$outcome" = "outcome=failed reason=no-echo pages=0" ] || fail "without echo the load ended as: ${outcome:-nothing}"
+messages=$(cat "$artefacts/no-echo/messages.log" 2>/dev/null || true)
+no_echo_text='RS232. Преобразователь интерфейса не возвращает эхо запроса. Выберите режим линии без эха.'
+[ "$messages" = "$(printf 'Error\t%s' "$no_echo_text")" ] || fail "without echo the boxes were: ${messages:-none}"
+identifies=$(grep -c ' fn=1 ' "$work/noecho.log" || true)
+[ "$identifies" -eq 3 ] || fail "$identifies identify requests without echo instead of one with its three tries"
+echo "e2e: an adapter without echo ended the load with one box after one identify"

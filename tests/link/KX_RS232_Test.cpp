@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "link/RangeError.h"
 #include "link/LinkTexts.h"
@@ -417,6 +418,98 @@ TEST_F(LinkTest, AnEchoLaterThanItsWaitIsDroppedAndTheAnswerAfterItRead) {
     ASSERT_EQ(trace.log.size(), 3u);
     EXPECT_EQ(trace.log[1], "echo 06 F9 01 00 01 FF");
     EXPECT_EQ(trace.log[2].rfind("recv ", 0), 0u) << trace.log[2];
+}
+
+// What an adapter does with the request, and whether the board answers: the link must tell
+// an adapter that does not echo as the line mode says from a late, noisy or lost echo and
+// from a silent board, fail with the echo's own error when strict, and go on in the right
+// mode when left to find out.
+struct EchoCase {
+    const char* name;
+    int mode;
+    bool autoMode;
+    enum { NoEcho, Echo, LateEcho, NoisyEcho } echo;
+    bool answers;
+    std::string error;                 // "" when the request is answered
+    std::optional<link::EchoMismatch::Kind> mismatch;
+    int modeAfter;
+};
+
+class LinkEchoTest : public LinkTest, public ::testing::WithParamInterface<EchoCase> {};
+
+TEST_P(LinkEchoTest, TellsTheAdaptersEchoFromLateNoisyAndMissingAnswers) {
+    const EchoCase& c = GetParam();
+    link->SetLineMode(static_cast<std::uint8_t>(c.mode));
+    link->AutoLineMode = c.autoMode;
+    link->AnswerTimeout = 100;
+    line->onWrite = [&](const Bytes& request) {
+        Bytes noisy = request;
+        noisy.back() ^= 0x01;
+        if (c.echo == EchoCase::Echo) line->Send(request);
+        if (c.echo == EchoCase::LateEcho) line->Send(request, Millis{150});   // after its own wait
+        if (c.echo == EchoCase::NoisyEcho) line->Send(noisy);
+        if (c.answers) line->SendAfterLast(GoodAnswer, Millis{2});
+    };
+    std::optional<link::EchoMismatch::Kind> mismatch;
+    const std::string error = LinkErrorOf([&] {
+        try {
+            link->Command(0xF9, 1);
+        } catch (const link::EchoMismatch& e) {
+            mismatch = e.WhichKind();
+            throw;
+        }
+    });
+    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(mismatch, c.mismatch);
+    EXPECT_EQ(link->LineMode, c.modeAfter);
+    if (!error.empty()) {
+        EXPECT_EQ(line->writes.size(), 3u) << "attempts";
+        return;
+    }
+    EXPECT_EQ(link->GetByte(), 0xAA);
+    // Settled: the next request is answered in that mode without another change.
+    ASSERT_NO_THROW(link->Command(0xF9, 1));
+    EXPECT_EQ(link->GetByte(), 0xAA);
+    EXPECT_EQ(link->LineMode, c.modeAfter);
+    EXPECT_EQ(line->writes.size(), 2u);
+}
+
+using Kind = link::EchoMismatch::Kind;
+INSTANTIATE_TEST_SUITE_P(
+    Link, LinkEchoTest,
+    ::testing::Values(
+        EchoCase{"Mode2AnswerInPlaceOfTheEcho", 2, false, EchoCase::NoEcho, true, texts::NoEcho, Kind::Missing, 2},
+        EchoCase{"Mode2AutoGoesOnWithoutEcho", 2, true, EchoCase::NoEcho, true, "", std::nullopt, 1},
+        EchoCase{"Mode2LateEcho", 2, false, EchoCase::LateEcho, true, "", std::nullopt, 2},
+        EchoCase{"Mode2NoisyEcho", 2, false, EchoCase::NoisyEcho, true, "", std::nullopt, 2},
+        EchoCase{"Mode2NoisyEchoSilentBoard", 2, false, EchoCase::NoisyEcho, false, texts::NoLink, std::nullopt, 2},
+        EchoCase{"Mode2LateEchoSilentBoard", 2, true, EchoCase::LateEcho, false, texts::NoLink, std::nullopt, 2},
+        EchoCase{"Mode2AutoSilentLine", 2, true, EchoCase::NoEcho, false, texts::NoLink, std::nullopt, 2},
+        EchoCase{"Mode1EchoBeforeTheAnswer", 1, false, EchoCase::Echo, true, texts::UnexpectedEcho, Kind::Unexpected,
+                 1},
+        EchoCase{"Mode0EchoBeforeTheAnswer", 0, false, EchoCase::Echo, true, texts::UnexpectedEcho, Kind::Unexpected,
+                 0},
+        EchoCase{"Mode1AutoGoesOnWithEcho", 1, true, EchoCase::Echo, true, "", std::nullopt, 2},
+        EchoCase{"Mode1NoEcho", 1, false, EchoCase::NoEcho, true, "", std::nullopt, 1}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(LinkTest, AnAnswerEqualToItsRequestIsStillAnAnswerWithoutEcho) {
+    // Some requests are answered with their very bytes (finish: 06 F9 01 00 06 FA). Before
+    // the line has shown that it has no echo the link waits once for a frame behind them;
+    // after that it takes them at once.
+    link->SetLineMode(1);
+    link->AnswerTimeout = 100;
+    line->onWrite = [&](const Bytes& request) { line->SendAfterLast(request, Millis{2}); };
+    Millis start = clock.Now();
+    ASSERT_NO_THROW(link->Command(0xF9, 6));
+    EXPECT_EQ(clock.Now() - start, Millis{20 + 2 + 101});
+    AnswerAlways(GoodAnswer);
+    ASSERT_NO_THROW(link->Command(0xF9, 1));
+    line->onWrite = [&](const Bytes& request) { line->SendAfterLast(request, Millis{2}); };
+    start = clock.Now();
+    ASSERT_NO_THROW(link->Command(0xF9, 6));
+    EXPECT_EQ(clock.Now() - start, Millis{20 + 2});
+    EXPECT_EQ(link->LineMode, 1);
 }
 
 TEST_F(LinkTest, TraceSeesSentEchoedAndPartialFrames) {

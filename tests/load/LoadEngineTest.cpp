@@ -161,6 +161,32 @@ TEST_P(LoadEngineTest, ACancelWhileWakingEndsSilentlyAfterTheAttemptInHand) {
     ExpectEndedCleanly(outcome);
 }
 
+// An adapter that mutes its receiver while it sends, on a line run with echo: the board
+// answers every wake-up, so asking again would fail the same way for ever. One identify
+// (its three tries) and one box; left to find out, the link loads through it.
+TEST_P(LoadEngineTest, AnAdapterWithoutEchoEndsTheWakeLoopWithOneBoxUnlessTheLinkFindsOut) {
+    link.SetLineMode(2);
+    const std::string image = Image(2);
+    LoadOutcome outcome = Load(image);
+    EXPECT_EQ(outcome.reason, LoadReason::NoEcho);
+    EXPECT_EQ(outcome.Kind(), LoadKind::Failed);
+    EXPECT_EQ(outcome.text, texts::NoEcho);
+    EXPECT_EQ(ui.Errors(), Texts{texts::NoEcho});
+    EXPECT_EQ(device.requests.size(), 3u);
+    EXPECT_EQ(device.Count(fnIdentify), 3u);
+    ExpectEndedCleanly(outcome);
+
+    ui.events.clear();
+    device.requests.clear();
+    link.SetBaudRate(19200);
+    link.AutoLineMode = true;
+    outcome = Load(image);
+    EXPECT_EQ(outcome.reason, LoadReason::Loaded);
+    EXPECT_GT(outcome.pages, 0);
+    EXPECT_EQ(device.Count(fnIdentify), 1u);
+    EXPECT_EQ(link.LineMode, 1);
+}
+
 TEST_P(LoadEngineTest, ACancelDuringAPageTakesEffectBeforeTheNextOne) {
     device.onRequest = [this](const BootRequest& r) {
         if (r.function == fnWriteData && Page(r) == 1 && ui.progress) ui.progress->cancelled = true;

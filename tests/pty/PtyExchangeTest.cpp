@@ -181,10 +181,11 @@ TEST_F(PtyTest, ALateEchoWithinTheAnswerTimeIsStillDropped) {
 struct ModeCase {
     const char* name;
     std::uint8_t mode;
+    bool autoMode;
     bool echo;
-    // The first answer data byte the caller sees, or empty for the no-link error.
-    std::optional<std::uint8_t> firstData;
+    const char* error;   // "" when the identity answer is read
     std::size_t requests;
+    std::uint8_t modeAfter;
 };
 
 class LineModes : public PtyTest, public ::testing::WithParamInterface<ModeCase> {};
@@ -193,14 +194,14 @@ TEST_P(LineModes, EchoHandlingDependsOnTheMode) {
     const ModeCase& c = GetParam();
     SimProcess& sim = StartSim(c.echo ? std::vector<std::string>{} : std::vector<std::string>{"--no-echo"});
     TKX_RS& rs = MakeLink(c.mode);
+    rs.AutoLineMode = c.autoMode;
     rs.AnswerTimeout = 250;
     const std::string error = LinkErrorOf([&] { rs.Command(0xF9, 1); });
-    if (c.firstData) {
-        EXPECT_EQ(error, "");
-        EXPECT_EQ(rs.GetByte(), *c.firstData);
-    } else {
-        EXPECT_EQ(error, texts::NoLink);
+    EXPECT_EQ(error, c.error);
+    if (*c.error == '\0') {
+        EXPECT_EQ(rs.GetWord(), 0x1D2D);   // the answer, never the request
     }
+    EXPECT_EQ(rs.LineMode, c.modeAfter);
     EXPECT_EQ(sim.Requests().size(), c.requests);
 }
 
@@ -208,14 +209,16 @@ INSTANTIATE_TEST_SUITE_P(
     Pty, LineModes,
     ::testing::Values(
         // RS232 and RS422 lines without echo: the answer comes straight back.
-        ModeCase{"Mode0NoEcho", 0, false, 0x2D, 1}, ModeCase{"Mode1NoEcho", 1, false, 0x2D, 1},
+        ModeCase{"Mode0NoEcho", 0, false, false, "", 1, 0}, ModeCase{"Mode1NoEcho", 1, false, false, "", 1, 1},
         // Two-wire RS485: the echo is taken off first.
-        ModeCase{"Mode2Echo", 2, true, 0x2D, 1},
-        // Without an echo mode 2 takes the answer for the echo and then hears nothing.
-        ModeCase{"Mode2NoEcho", 2, false, std::nullopt, 3},
-        // On an echoing line modes 0 and 1 take the request's own echo for the answer:
-        // its first "data" byte is the request's check byte.
-        ModeCase{"Mode0Echo", 0, true, 0xFF, 1}, ModeCase{"Mode1Echo", 1, true, 0xFF, 1}),
+        ModeCase{"Mode2Echo", 2, false, true, "", 1, 2},
+        // The answer where the echo belongs and nothing after it: the adapter has none.
+        ModeCase{"Mode2NoEcho", 2, false, false, texts::NoEcho, 3, 2},
+        ModeCase{"Mode2NoEchoAuto", 2, true, false, "", 1, 1},
+        // The request's own bytes where the answer belongs, the answer after them.
+        ModeCase{"Mode0Echo", 0, false, true, texts::UnexpectedEcho, 3, 0},
+        ModeCase{"Mode1Echo", 1, false, true, texts::UnexpectedEcho, 3, 1},
+        ModeCase{"Mode1EchoAuto", 1, true, true, "", 1, 2}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(PtyTest, ModesOneAndTwoPauseBeforeTheFirstAttempt) {
