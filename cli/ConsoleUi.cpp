@@ -5,20 +5,16 @@
 
 #include "cli/CancelSignals.h"
 #include "cli/Terminal.h"
-#include "link/LinkTexts.h"
 
 namespace kx::cli {
 namespace {
 
-// The command line's own fix for a failure that only its options can mend, said before
-// the system's text (which stays the last line).
-const char* OptionHintFor(const std::string& message) {
-    if (message == texts::NoEcho)
+// The command line's own fix for a failure that only its options can mend.
+const char* OptionHintFor(link::EchoMismatch::Kind kind) {
+    if (kind == link::EchoMismatch::Kind::Missing)
         return "kxboot-cli: the device answers, but the adapter does not return the request's echo: "
                "use --line-mode auto (or --line-mode 1)";
-    if (message == texts::UnexpectedEcho)
-        return "kxboot-cli: the adapter returns the request's echo: use --line-mode auto (or --line-mode 2)";
-    return nullptr;
+    return "kxboot-cli: the adapter returns the request's echo: use --line-mode auto (or --line-mode 2)";
 }
 
 }  // namespace
@@ -89,9 +85,13 @@ void ConsoleUi::ShowError(const std::string& message) {
     errorShown_ = true;
     lastMessage_ = message;
     EndProgressLine();
-    if (const char* hint = OptionHintFor(message)) output_.Error(hint);
+    // Said before the system's text, which stays the last line.
+    if (!optionHint_.empty()) output_.Error(optionHint_);
+    optionHint_.clear();
     output_.Error(message);
 }
+
+void ConsoleUi::NoteEchoMismatch(link::EchoMismatch::Kind kind) { optionHint_ = OptionHintFor(kind); }
 
 void ConsoleUi::ShowInfo(const std::string& message) {
     if (quiet_) return;

@@ -10,6 +10,7 @@
 
 #include "cli/ConsoleOutput.h"
 #include "cli/ConsoleProgress.h"
+#include "link/LinkError.h"
 #include "link/LoadOutcome.h"
 #include "platform/Clock.h"
 #include "ui/UserInterface.h"
@@ -43,6 +44,9 @@ public:
     void SetQuiet(bool quiet) { quiet_ = quiet; }
 
     void ShowError(const std::string& message) override;
+    // The link found the adapter at odds with the line mode: the error that follows is
+    // preceded by the option that mends it.
+    void NoteEchoMismatch(link::EchoMismatch::Kind kind);
     void ShowInfo(const std::string& message) override;
     bool AskYesNo(const std::string& message) override;
     // Nothing to dispatch; throws HardStop once the run must stop now, which is how a
@@ -88,6 +92,7 @@ private:
     bool deviceAnswered_ = false;
     int pagesSent_ = 0;
     std::string lastMessage_;
+    std::string optionHint_;
     Progress* live_ = nullptr;
 };
 

@@ -70,6 +70,7 @@ std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, const s
     link::TKX_RS& link = *opened->link_;
     link.SetLineMode(static_cast<std::uint8_t>(options.lineMode));
     link.AutoLineMode = options.autoLineMode;
+    link.OnEchoMismatch = [&ui](link::EchoMismatch::Kind kind) { ui.NoteEchoMismatch(kind); };
     const std::string name = port.empty() ? StoredPort(link, options.settings) : port;
     if (name.empty()) {
         QuietScope quiet(ui);

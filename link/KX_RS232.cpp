@@ -162,7 +162,10 @@ void TKX_RS::ReceiveAfterOwnRequest() {
 
 void TKX_RS::EchoMismatchFound(EchoMismatch::Kind kind) {
     const bool missing = kind == EchoMismatch::Kind::Missing;
-    if (!AutoLineMode) throw EchoMismatch(kind, missing ? texts::NoEcho : texts::UnexpectedEcho);
+    if (!AutoLineMode) {
+        if (OnEchoMismatch) OnEchoMismatch(kind);
+        throw EchoMismatch(kind, missing ? texts::NoEcho : texts::UnexpectedEcho);
+    }
     SetLineMode(missing ? 1 : 2);
     noEchoConfirmed_ = missing;
 }

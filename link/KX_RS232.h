@@ -3,6 +3,7 @@
 // three attempts, the three line modes and the link's own load procedures.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "link/KX_RS_Base.h"
@@ -40,6 +41,9 @@ public:
     // finds out from the answered requests whether the adapter returns the request's echo
     // and goes on in mode 2 or mode 1 accordingly, instead of failing with EchoMismatch.
     bool AutoLineMode = false;
+    // Told the kind of a mismatch just before a strict mode raises it, so a front end can
+    // add its own fix to the error without reading the message.
+    std::function<void(EchoMismatch::Kind)> OnEchoMismatch;
 
     void SetLineMode(std::uint8_t mode);
 
