@@ -72,16 +72,6 @@ TEST(LatencyTimer, HandsOverFullPacketsAtOnceAndTheRestWhenTheTimerRunsOut) {
     }
 }
 
-TEST(LatencyTimer, SaysWhenItWillSendWhatItHolds) {
-    LatencyTimer adapter(16ms, T0);
-    EXPECT_EQ(adapter.NextSend(), std::nullopt);
-    adapter.Receive(At(40ms), 0x55);   // the timer ran out at 16 and 32 with nothing held
-    EXPECT_EQ(adapter.NextSend(), At(48ms));
-    EXPECT_TRUE(adapter.Take(At(47ms)).empty());
-    EXPECT_EQ(adapter.Take(At(48ms)), Bytes{0x55});
-    EXPECT_EQ(adapter.NextSend(), std::nullopt);
-}
-
 // The line writes the echo of a 135-byte request through the adapter: two full packets
 // reach the other side as the bytes cross the wire, the last 11 only when the timer,
 // started again by the second packet, runs out.
