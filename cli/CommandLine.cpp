@@ -209,7 +209,8 @@ struct Grammar {
         AddImage(*info, inv);
         info->add_flag("--json", inv.json, "One JSON object on stdout");
 
-        ports = app.add_subcommand("ports", "List the candidate serial ports: name, free or busy, the adapter's stable name and what it is");
+        ports = app.add_subcommand(
+            "ports", "List the candidate serial ports: name, free or busy, the adapter's stable name, what it is and its latency timer (with how to lower it when above 1 ms)");
         ports->add_flag("--json", inv.json, "One JSON array on stdout");
 
         erase = app.add_subcommand("erase-and-load", "Erase the device and load IMAGE through the boot loader at address 240");

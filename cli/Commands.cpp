@@ -6,6 +6,7 @@
 #include "app/BootSession.h"
 #include "app/FirmwareImage.h"
 #include "cli/Json.h"
+#include "cli/LatencyHint.h"
 #include "cli/LinkSetup.h"
 #include "cli/PortLoads.h"
 #include "link/BootLoaders.h"
@@ -30,6 +31,12 @@ std::string PortDescriptionJson(const std::string& name, bool free) {
     port.AddTextOrNull("vendor_id", d.vendorId).AddTextOrNull("product_id", d.productId);
     port.AddTextOrNull("manufacturer", d.manufacturer).AddTextOrNull("product", d.product);
     port.AddTextOrNull("serial_number", d.serialNumber);
+    if (d.latencyTimer) {
+        port.Add("latency_timer_ms", static_cast<std::int64_t>(d.latencyTimer->count()));
+        port.AddTextOrNull("latency_hint", LatencyHint(name, *d.latencyTimer));
+    } else {
+        port.AddNull("latency_timer_ms").AddNull("latency_hint");
+    }
     return port.Text();
 }
 
@@ -38,7 +45,11 @@ void PrintPortLine(const std::string& name, bool free, std::FILE* out) {
     std::string line = name + "  " + (free ? "free" : "busy");
     if (!d.stableName.empty()) line += "  " + d.stableName;
     if (const std::string text = d.Text(); !text.empty()) line += "  " + text;
+    if (d.latencyTimer) line += "  latency timer " + std::to_string(d.latencyTimer->count()) + " ms";
     std::fprintf(out, "%s\n", line.c_str());
+    // Indented under its port, so that a script reading "path  state" lines can skip it.
+    if (const std::string hint = d.latencyTimer ? LatencyHint(name, *d.latencyTimer) : ""; !hint.empty())
+        std::fprintf(out, "    %s\n", hint.c_str());
 }
 
 void PrintInfoJson(const app::FirmwareImage& image, const std::optional<link::ImageRefusal>& refusal,

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <vector>
 
 namespace kx::sim {
 
@@ -40,33 +39,35 @@ void SimLine::AbandonAnswer(TimePoint now) {
 }
 
 std::optional<TimePoint> SimLine::NextDue() const {
-    if (queue_.empty()) return std::nullopt;
-    return queue_.front().due;
+    std::optional<TimePoint> due = adapter_.NextSend();
+    // A hang-up waits for what the adapter still holds.
+    const bool waiting = !queue_.empty() && queue_.front().byte < 0 && adapter_.Holding();
+    if (!queue_.empty() && !waiting && (!due || queue_.front().due < *due)) due = queue_.front().due;
+    return due;
 }
 
 bool SimLine::Flush(TimePoint now) {
-    std::vector<std::uint8_t> batch;
-    std::size_t count = 0;
     bool hangUp = false;
-    for (const Item& item : queue_) {
-        if (item.due > now) break;
-        if (item.byte < 0) {
+    while (!queue_.empty() && queue_.front().due <= now) {
+        if (queue_.front().byte < 0) {
             hangUp = true;
             break;
         }
-        batch.push_back(static_cast<std::uint8_t>(item.byte));
-        ++count;
+        adapter_.Receive(queue_.front().due, static_cast<std::uint8_t>(queue_.front().byte));
+        queue_.pop_front();
     }
+    const Bytes sent = adapter_.Take(now);
+    unwritten_.insert(unwritten_.end(), sent.begin(), sent.end());
     std::size_t written = 0;
-    while (written < batch.size()) {
-        const ssize_t n = ::write(fd_, batch.data() + written, batch.size() - written);
+    while (written < unwritten_.size()) {
+        const ssize_t n = ::write(fd_, unwritten_.data() + written, unwritten_.size() - written);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         written += static_cast<std::size_t>(n);
     }
-    blocked_ = written < batch.size();
-    queue_.erase(queue_.begin(), queue_.begin() + static_cast<long>(written));
-    return hangUp && written == count;
+    unwritten_.erase(unwritten_.begin(), unwritten_.begin() + static_cast<long>(written));
+    blocked_ = !unwritten_.empty();
+    return hangUp && unwritten_.empty() && !adapter_.Holding();
 }
 
 }  // namespace kx::sim

@@ -71,6 +71,8 @@ const std::map<std::string, Setter>& ValueOptions() {
         {"--turnaround", [](Options& o, const std::string& v) { o.turnaround = ParseMillis(v); }},
         {"--program-ms", [](Options& o, const std::string& v) { o.programTime = ParseMillis(v); }},
         {"--erase-ms", [](Options& o, const std::string& v) { o.eraseTime = ParseMillis(v); }},
+        {"--latency-timer",
+         [](Options& o, const std::string& v) { o.latencyTimer = Millis{ParseNumber(v, 0, 255)}; }},
         {"--fault", [](Options& o, const std::string& v) { o.faults.push_back(ParseFaultRule(v)); }},
         {"--silent", SetSilent},
         {"--gap-ms", [](Options& o, const std::string& v) { o.gap = ParseMillis(v); }},
@@ -168,6 +170,12 @@ Line:
   --turnaround MS        pause between the end of a request and its answer (default 0)
   --program-ms MS        extra time before answering program page (function 20)
   --erase-ms MS          extra time before answering erase (function 2)
+  --latency-timer MS     what the PC receives (echo and answers alike) goes through a
+                         USB adapter with this latency timer, 0..255 (0, the default:
+                         no adapter): it reaches the PC in bursts, a 62-byte packet as
+                         soon as it is full, the rest when the timer runs out; the timer
+                         runs all the time and starts again at every packet, so a byte
+                         waits up to MS (16 is the common chips' default, 1 the least)
 
 Identity:
   --own-address N        address reported to the address query (default 249)

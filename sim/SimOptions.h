@@ -38,6 +38,7 @@ struct Options {
     Millis turnaround{0};
     Millis programTime{0};
     Millis eraseTime{0};
+    Millis latencyTimer{0};        // a USB adapter's latency timer in front of the PC (0: none)
 
     std::vector<FaultRule> faults;
     Millis gap{300};

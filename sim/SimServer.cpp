@@ -38,6 +38,7 @@ SimServer::SimServer(const Options& options, Pty& pty, RequestLog* log, std::str
     device_.emplace(options, FlashPath(1));
     for (const auto& rule : options.faults) faults_.Add(rule);
     line_.SetCharacterTime(CharacterTime(options.paceBaud));
+    line_.SetLatencyTimer(options.latencyTimer, SimClock::now());
 }
 
 std::string SimServer::FlashPath(long board) const {
@@ -179,6 +180,7 @@ void SimServer::Replug() {
     // A new line: nothing queued on the old one survives the pull.
     line_ = SimLine(pty_.Master());
     line_.SetCharacterTime(CharacterTime(options_.paceBaud));
+    line_.SetLatencyTimer(options_.latencyTimer, SimClock::now());
     UpdatePace();
     pending_.clear();
 }

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string_view>
 #include <system_error>
 
@@ -160,6 +161,15 @@ void ReadUsbAttributes(const fs::path& deviceFolder, PortDescription& descriptio
     }
 }
 
+// What the usb-serial driver says of its adapter's latency timer (ftdi_sio has the
+// attribute on the port's device folder); nullopt where it says nothing readable.
+std::optional<std::chrono::milliseconds> ReadLatencyTimer(const fs::path& deviceFolder) {
+    std::ifstream in(deviceFolder / "latency_timer");
+    int ms = -1;
+    if (!(in >> ms) || ms < 0 || ms > 255) return std::nullopt;
+    return std::chrono::milliseconds{ms};
+}
+
 }  // namespace
 
 PortDescription DescribeDevicePort(const std::string& path, const PortScanDirs& dirs) {
@@ -179,6 +189,7 @@ PortDescription DescribeDevicePort(const std::string& path, const PortScanDirs& 
         return description;
     }
     ReadUsbAttributes(sysEntry / "device", description);
+    description.latencyTimer = ReadLatencyTimer(sysEntry / "device");
     return description;
 }
 

@@ -33,7 +33,8 @@ std::vector<std::string> MergeCandidates(const std::vector<std::string>& listed,
 
 // The port's stable name under `dirs.byId` (the link that resolves to the same device;
 // the path itself when it already lies there) and the USB attributes its sysfs entry
-// or one of that entry's parents carries.
+// or one of that entry's parents carries, and the adapter's latency timer where its
+// driver exposes it.
 PortDescription DescribeDevicePort(const std::string& path, const PortScanDirs& dirs);
 
 }  // namespace kx::platform::posix

@@ -583,14 +583,64 @@ TEST_F(CliTest, InfoOnAMissingFileOrAnythingButARegularFile) {
 TEST_F(CliTest, PortsListsCandidatesAndSaysWhenNoneIsFree) {
     const RunResult r = RunCli({"ports"});
     ASSERT_TRUE(r.status == 0 || r.status == 1) << r.err;
-    const std::regex shape(R"(^\S+  (free|busy)(  .+)?$)");
+    const std::regex shape(R"(^(\S+  (free|busy)(  .+)?|    \S.*)$)");  // a port, or a hint under it
     bool anyFree = false;
     for (const auto& l : Lines(r.out)) {
         EXPECT_TRUE(std::regex_match(l, shape)) << l;
-        anyFree = anyFree || l.ends_with(" free");
+        anyFree = anyFree || std::regex_search(l, std::regex(R"(^\S+  free)"));
     }
     EXPECT_EQ(r.status == 0, anyFree);
     EXPECT_EQ(r.err, anyFree ? "" : "Нет свободного COM-порта!\n");
+}
+
+// The adapter's latency timer as its driver's sysfs attribute gives it, read from a tree of
+// the test's own: shown beside the port, with how to lower it when above 1 ms.
+TEST_F(CliTest, PortsShowTheAdaptersLatencyTimerAndHowToLowerIt) {
+    StartSim();
+    const std::string kernelName = std::filesystem::canonical(tty).filename().string();
+    const std::string sysfs = dir.File("sys-class-tty");
+    std::filesystem::create_directories(sysfs + "/" + kernelName + "/device");
+    const std::string attribute = sysfs + "/" + kernelName + "/device/latency_timer";
+    const std::string fix = "echo 1 > /sys/bus/usb-serial/devices/" + kernelName + "/latency_timer";
+    struct Case {
+        const char* file;  // nullptr: the driver has no such attribute
+        std::string shown, json;
+        bool hint;
+    };
+    const Case cases[] = {{"16\n", "  latency timer 16 ms", "16", true},
+                          {"1\n", "  latency timer 1 ms", "1", false},
+                          {nullptr, "", "null", false}};
+    for (const Case& c : cases) {
+        std::filesystem::remove(attribute);
+        if (c.file != nullptr) WriteAll(attribute, c.file);
+        const auto ports = [&](std::vector<std::string> extra) {
+            std::vector<std::string> args{"/usr/bin/env", "KXBOOT_PORTS=" + tty, "KXBOOT_SYS_CLASS_TTY=" + sysfs,
+                                          KXBOOT_CLI, "ports"};
+            args.insert(args.end(), extra.begin(), extra.end());
+            return kx::test::Run(args, Seconds(10));
+        };
+        const RunResult text = ports({});
+        ASSERT_EQ(text.status, 0) << text.err;
+        const auto lines = Lines(text.out);
+        ASSERT_GE(lines.size(), c.hint ? 2u : 1u) << text.out;
+        EXPECT_EQ(lines[0], tty + "  free" + c.shown);
+        const bool hinted = lines.size() > 1 && lines[1].starts_with("    ");
+        EXPECT_EQ(hinted, c.hint) << text.out;
+        if (c.hint) {
+            EXPECT_NE(lines[1].find(fix), std::string::npos) << lines[1];
+        }
+
+        const RunResult json = ports({"--json"});
+        ASSERT_EQ(json.status, 0) << json.err;
+        auto fields = Fields(Lines(json.out).front());
+        EXPECT_EQ(fields["name"], tty);
+        EXPECT_EQ(fields["latency_timer_ms"], c.json);
+        if (c.hint) {
+            EXPECT_NE(fields["latency_hint"].find(fix), std::string::npos) << json.out;
+        } else {
+            EXPECT_EQ(fields["latency_hint"], "null") << json.out;
+        }
+    }
 }
 
 struct AddressCase {

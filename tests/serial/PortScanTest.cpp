@@ -79,6 +79,34 @@ TEST_F(ScanTree, FindsSerialNodesWithADriverInNaturalOrder) {
                                         dev("ttyS10"), dev("ttyUSB0"), dev("ttyUSB9"), dev("ttyUSB10")}));
 }
 
+// A USB adapter as the kernel shows it: the tty's device link leads to the usb-serial
+// port, whose USB parent holds the ids and whose own folder the driver's latency timer.
+TEST_F(ScanTree, DescribesAUsbAdapterWithItsLatencyTimer) {
+    const fs::path usb = fs::path(dirs.sysTty) / "devices" / "usb1" / "1-1";
+    const fs::path port = usb / "1-1:1.0" / "ttyUSB0";
+    fs::create_directories(port);
+    std::ofstream(usb / "idVendor") << "0403\n";
+    std::ofstream(usb / "idProduct") << "6001\n";
+    std::ofstream(usb / "product") << "FT232R USB UART\n";
+    fs::create_directories(fs::path(dirs.sysTty) / "ttyUSB0");
+    fs::create_directory_symlink(port, fs::path(dirs.sysTty) / "ttyUSB0" / "device");
+    Node("ttyUSB0");
+    struct Case {
+        const char* file;  // nullptr: no such attribute
+        std::optional<std::chrono::milliseconds> timer;
+    };
+    const Case cases[] = {{"16\n", std::chrono::milliseconds{16}}, {"1", std::chrono::milliseconds{1}},
+                          {"0\n", std::chrono::milliseconds{0}},   {"fast\n", std::nullopt},
+                          {"256\n", std::nullopt},                 {nullptr, std::nullopt}};
+    for (const Case& c : cases) {
+        fs::remove(port / "latency_timer");
+        if (c.file != nullptr) std::ofstream(port / "latency_timer") << c.file;
+        const PortDescription d = DescribeDevicePort((fs::path(dirs.dev) / "ttyUSB0").string(), dirs);
+        EXPECT_EQ(d.latencyTimer, c.timer) << (c.file ? c.file : "(none)");
+        EXPECT_EQ(d.Text(), "0403:6001 FT232R USB UART");
+    }
+}
+
 TEST_F(ScanTree, MissingFoldersGiveNoPorts) {
     dirs.dev = tmp.File("nowhere");
     EXPECT_TRUE(ScanDevicePorts(dirs).empty());

@@ -134,7 +134,8 @@ TEST(SimFaults, BadRulesAreRefusedWithAReason) {
 
 TEST(SimOptions, ParsesValuesFlagsAndFaults) {
     const char* argv[] = {"kxboot-sim", "--no-echo", "--id", "0x1234", "--head=010203040506", "--baud", "line",
-                          "--silent", "3:2", "--fault", "gap:fn=1", "--rev-241", "15", "--until-killed"};
+                          "--silent", "3:2", "--fault", "gap:fn=1", "--rev-241", "15", "--until-killed",
+                          "--latency-timer", "16"};
     const Options o = ParseOptions(static_cast<int>(std::size(argv)), const_cast<char**>(argv));
     EXPECT_FALSE(o.echo);
     EXPECT_EQ(o.identity249, 0x1234);
@@ -147,6 +148,7 @@ TEST(SimOptions, ParsesValuesFlagsAndFaults) {
     EXPECT_EQ(o.faults[1].kind, FaultKind::Gap);
     EXPECT_EQ(o.revision241, 15);
     EXPECT_FALSE(o.watchStdin);
+    EXPECT_EQ(o.latencyTimer, Millis{16});
 }
 
 TEST(SimOptions, RefusesWhatItDoesNotKnow) {
@@ -154,6 +156,7 @@ TEST(SimOptions, RefusesWhatItDoesNotKnow) {
         {"kxboot-sim", "--bogus"}, {"kxboot-sim", "--id"},          {"kxboot-sim", "--id", "70000"},
         {"kxboot-sim", "--head", "0102"}, {"kxboot-sim", "--rev-241", "16"}, {"kxboot-sim", "--echo=1"},
         {"kxboot-sim", "--replug-after", "0"}, {"kxboot-sim", "--replug-ms", "10001"},
+        {"kxboot-sim", "--latency-timer", "256"},
     };
     for (const auto& argv : bad) {
         EXPECT_THROW(ParseOptions(static_cast<int>(argv.size()), const_cast<char**>(argv.data())),
@@ -168,7 +171,7 @@ TEST(SimOptions, HelpNamesEveryOption) {
                                "--baud", "--turnaround", "--program-ms", "--erase-ms", "--own-address", "--id ",
                                "--id-byte4", "--head", "--id-240", "--id-241", "--rev-241", "--ignore-identify",
                                "--fault", "--silent", "--gap-ms", "--late-echo-ms", "--short-length", "--flash",
-                               "--log", "--replug-after", "--replug-ms", "--help"}) {
+                               "--log", "--replug-after", "--replug-ms", "--latency-timer", "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
