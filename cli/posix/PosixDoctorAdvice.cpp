@@ -1,0 +1,37 @@
+#include <filesystem>
+#include <system_error>
+
+#include "cli/DoctorAdvice.h"
+
+namespace kx::cli {
+
+std::string LatencyFix(const std::string& port) {
+    std::error_code error;
+    const std::filesystem::path device = std::filesystem::canonical(port, error);
+    const std::string name = (error ? std::filesystem::path(port) : device).filename().string();
+    return "echo 1 | sudo tee /sys/bus/usb-serial/devices/" + name +
+           "/latency_timer (until the adapter is unplugged; a udev rule makes it last)";
+}
+
+std::string MissingPortFix() {
+    return "check the name ('kxboot-cli ports' lists the candidates) and the cable; "
+           "whether the system saw the adapter: sudo dmesg | tail";
+}
+
+std::string NoPortFix() {
+    return "plug the adapter in; whether the system saw it, and which name it gave it: sudo dmesg | tail";
+}
+
+std::string ServiceFix(const std::string& name) {
+    if (name == "ModemManager")
+        return "it probes new serial adapters with modem commands: sudo systemctl stop ModemManager "
+               "(for good: sudo systemctl disable --now ModemManager)";
+    if (name == "brltty")
+        return "it takes USB-serial adapters for braille displays: sudo systemctl mask --now "
+               "brltty-udev.service brltty.service (or sudo apt remove brltty), then plug the adapter in again";
+    if (name == "gpsd")
+        return "it opens serial adapters as GPS receivers: sudo systemctl stop gpsd.socket gpsd";
+    return "stop it: sudo systemctl stop " + name;
+}
+
+}  // namespace kx::cli
