@@ -68,7 +68,8 @@ std::optional<Finding> AccessFinding(const platform::PortAccess& access) {
                                 "(MODE=\"0660\", GROUP=\"dialout\"), then add yourself to that group");
     if (!access.memberOfAccount)
         return Finding::Problem("you may not open it: group " + group + " may, and you are not in it",
-                                "add yourself to " + group + ": sudo usermod -aG " + group + " $USER, then log in again");
+                                "add yourself to " + group + ": sudo usermod -aG " + group +
+                                    " $USER, then log in again");
     if (!access.memberNow)
         return Finding::Problem("you may not open it yet: you joined group " + group + " after this login began",
                                 "log out and in again (in this shell only: newgrp " + group + ")");
@@ -96,7 +97,8 @@ std::vector<Finding> PortFindings(const platform::PortProbe& probe, const platfo
 
 std::vector<Finding> ServiceFindings(const platform::GrabbingService& service) {
     if (service.pids.empty()) return {};
-    return {Finding::Problem(service.name + " is running (PID " + PidList(service.pids) + ")", ServiceFix(service.name))};
+    return {Finding::Problem(service.name + " is running (PID " + PidList(service.pids) + ")",
+                             ServiceFix(service.name))};
 }
 
 namespace {
@@ -127,7 +129,8 @@ Checkup Examine(const Invocation& inv) {
 }
 
 std::size_t CountProblems(const std::vector<Finding>& findings) {
-    return static_cast<std::size_t>(std::count_if(findings.begin(), findings.end(), [](const Finding& f) { return f.problem; }));
+    return static_cast<std::size_t>(
+        std::count_if(findings.begin(), findings.end(), [](const Finding& f) { return f.problem; }));
 }
 
 std::size_t CountProblems(const Checkup& checkup) {
@@ -142,7 +145,8 @@ const char* State(const platform::PortProbe& probe) {
     return probe.busy ? "busy" : "free";
 }
 
-// ---- the screen ----
+// The screen a technician reads: each port with its facts, then the services, each
+// problem or hint followed by its fix, and the count at the end.
 
 void PrintFindings(const std::vector<Finding>& findings, std::FILE* out) {
     for (const auto& f : findings)
@@ -195,7 +199,8 @@ void PrintScreen(const Checkup& checkup, std::FILE* out) {
     for (const auto& port : checkup.ports) PrintPort(port, out);
     if (!checkup.services.empty()) std::fprintf(out, "services that grab serial adapters:\n");
     for (const auto& s : checkup.services) {
-        const std::string state = s.service.pids.empty() ? "not running" : "running (PID " + PidList(s.service.pids) + ")";
+        const std::string state =
+            s.service.pids.empty() ? "not running" : "running (PID " + PidList(s.service.pids) + ")";
         PrintField((s.service.name + ":").c_str(), state, out);
         PrintFindings(s.findings, out);
     }
@@ -206,7 +211,7 @@ void PrintScreen(const Checkup& checkup, std::FILE* out) {
         std::fprintf(out, "%zu problem%s found.\n", problems, problems == 1 ? "" : "s");
 }
 
-// ---- JSON ----
+// The same facts as one JSON object, for scripts; what is not known is null.
 
 std::string FindingsJson(const std::vector<Finding>& findings, bool problems) {
     std::vector<std::string> items;
@@ -258,7 +263,8 @@ std::string ServiceJson(const ServiceReport& report) {
     for (const int pid : report.service.pids) pids.push_back(std::to_string(pid));
     JsonObject service;
     service.Add("name", report.service.name).Add("running", !report.service.pids.empty());
-    return service.AddRaw("pids", "[" + Join(pids, ",") + "]").AddRaw("problems", FindingsJson(report.findings, true)).Text();
+    service.AddRaw("pids", "[" + Join(pids, ",") + "]");
+    return service.AddRaw("problems", FindingsJson(report.findings, true)).Text();
 }
 
 void PrintJson(const Checkup& checkup, std::FILE* out) {

@@ -89,7 +89,8 @@ void FindHolders(const std::string& path, PortProbe& probe) {
     if (same != probe.holders.end())
         same->lockFile = true;
     else
-        probe.holders.insert(probe.holders.begin(), PortHolder{lockPid, posix::ProcessName(root, lockPid), true, false});
+        probe.holders.insert(probe.holders.begin(),
+                             PortHolder{lockPid, posix::ProcessName(root, lockPid), true, false});
 }
 
 }  // namespace
