@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/HelpFormatter.h"
+#include "platform/NetworkAddress.h"
 
 namespace kx::cli {
 namespace {
@@ -300,6 +301,10 @@ std::string UnknownSubcommand(const CLI::App& app, const std::string& word) {
 }
 
 void CheckCombinations(const Invocation& inv) {
+    // Nothing of a port behind a network server can be seen from here: no lock, no process,
+    // no group.
+    if (inv.command == CommandKind::Doctor && platform::IsNetworkPortName(inv.doctorPort))
+        throw UsageError("doctor: checks this machine's own ports; " + inv.doctorPort + " is behind a network server");
     if (inv.link.ports.size() > 1 && !inv.link.trace.empty())
         throw UsageError("--trace: with several ports, trace one port at a time");
     for (const auto& port : inv.link.ports)

@@ -476,7 +476,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Usage{"IdWithoutRevision", {"patch-and-load", "x.rom", "--expect-id", "0x41"}},
                       Usage{"IdNotAWord", {"erase-and-load", "x.rom", "--clock", "7372800", "--expect-id", "0x10000"}},
                       Usage{"UnknownOption", {"info", "x.rom", "--port", "/dev/null"}},
-                      Usage{"DoctorOfTwoPorts", {"doctor", "/dev/ttyS0", "/dev/ttyS1"}}),
+                      Usage{"DoctorOfTwoPorts", {"doctor", "/dev/ttyS0", "/dev/ttyS1"}},
+                      Usage{"DoctorOfANetworkPort", {"doctor", "rfc2217://bench:4001"}, "behind a network server"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // Each line of `text` that is wider than 80 characters (UTF-8 counted by characters).
