@@ -92,10 +92,11 @@ constexpr const char* PortsExamples = R"(Examples:
   kxboot-cli ports --json
 )";
 constexpr const char* DoctorExamples = R"(Each port: free or busy and who holds it (process and PID), whether you may
-open it and the group that grants it, the adapter's latency timer; then the
-services known to grab serial adapters (ModemManager, brltty, gpsd) and whether
-they run. Every problem comes with its fix. It ends with status 0 when nothing
-is wrong, 1 when something is (a named port that is missing, too).
+open it and the group that grants it, the adapter's latency timer (above 1 ms
+a hint, not a problem); then the services known to grab serial adapters
+(ModemManager, brltty, gpsd) and whether they run. Every problem comes with its
+fix. It ends with status 0 when nothing is wrong, 1 when something is (a named
+port that is missing, too).
 
 Examples:
   kxboot-cli doctor

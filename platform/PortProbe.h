@@ -1,7 +1,8 @@
 #pragma once
 // What stands between the user and a port: whether it is there, who holds it, whether
 // this user may open it, and which of the machine's services are known to grab serial
-// adapters. Facts only, gathered without opening the port; one backend per OS.
+// adapters. Facts only, gathered without disturbing the port (no lines raised, no
+// settings changed); one backend per OS.
 #include <string>
 #include <vector>
 
