@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/HelpFormatter.h"
+#include "platform/NetworkAddress.h"
 
 namespace kx::cli {
 namespace {
@@ -99,6 +100,19 @@ constexpr const char* PortsExamples = R"(Examples:
   kxboot-cli ports
   kxboot-cli ports --json
 )";
+constexpr const char* DoctorExamples = R"(Each port: free or busy and who holds it (process and PID), whether you may
+open it and the group that grants it, the adapter's latency timer (above 1 ms
+a hint, not a problem); then the services known to grab serial adapters
+(ModemManager, brltty, gpsd) and whether they run. Every problem comes with its
+fix. It ends with status 0 when nothing is wrong, 1 when something is (a named
+port that is missing, too).
+
+Examples:
+  kxboot-cli doctor
+  kxboot-cli doctor /dev/ttyUSB0
+  kxboot-cli doctor /dev/ttyUSB0 --json
+  kxboot-cli doctor COM5
+)";
 constexpr const char* EraseExamples = R"(Examples:
   kxboot-cli erase-and-load fw.rom --clock 7372800 --port /dev/ttyUSB0
   kxboot-cli erase-and-load fw.rom --clock 7372800 --expect-id 0x1D2D
@@ -187,6 +201,7 @@ struct Grammar {
     CLI::App* load = nullptr;
     CLI::App* info = nullptr;
     CLI::App* ports = nullptr;
+    CLI::App* doctor = nullptr;
     CLI::App* erase = nullptr;
     CLI::App* patch = nullptr;
     CLI::App* address = nullptr;
@@ -212,6 +227,11 @@ struct Grammar {
         ports = app.add_subcommand(
             "ports", "List the candidate serial ports: name, free or busy, the adapter's stable name, what it is and its latency timer (with how to lower it when above 1 ms)");
         ports->add_flag("--json", inv.json, "One JSON array on stdout");
+
+        doctor = app.add_subcommand("doctor", "Check PORT (default: every candidate) and this machine for what keeps a port from working, each problem with its fix");
+        doctor->add_option("PORT", inv.doctorPort, "The port to check: a device path, a name 'ports' shows, or COMn")
+            ->type_name("NAME");
+        doctor->add_flag("--json", inv.json, "One JSON object on stdout");
 
         erase = app.add_subcommand("erase-and-load", "Erase the device and load IMAGE through the boot loader at address 240");
         AddImage(*erase, inv);
@@ -240,7 +260,8 @@ struct Grammar {
         address->add_flag("--yes", inv.yes, "Answer yes to the question whether only one device is switched on");
         AddLinkOptions(*address, inv.link);
         const std::pair<CLI::App*, const char*> examples[] = {{load, LoadExamples},   {info, InfoExamples},
-                                                              {ports, PortsExamples}, {erase, EraseExamples},
+                                                              {ports, PortsExamples}, {doctor, DoctorExamples},
+                                                              {erase, EraseExamples},
                                                               {patch, PatchExamples}, {address, AddressExamples}};
         for (const auto& [command, text] : examples) command->footer(text);
         // After the subcommands, which would otherwise each repeat it.
@@ -260,6 +281,7 @@ struct Grammar {
         if (app.got_subcommand(load)) return CommandKind::Load;
         if (app.got_subcommand(info)) return CommandKind::Info;
         if (app.got_subcommand(ports)) return CommandKind::Ports;
+        if (app.got_subcommand(doctor)) return CommandKind::Doctor;
         if (app.got_subcommand(erase)) return CommandKind::EraseAndLoad;
         if (app.got_subcommand(patch)) return CommandKind::PatchAndLoad;
         return CommandKind::Address;
@@ -299,6 +321,10 @@ std::string UnknownSubcommand(const CLI::App& app, const std::string& word) {
 }
 
 void CheckCombinations(const Invocation& inv) {
+    // Nothing of a port behind a network server can be seen from here: no lock, no process,
+    // no group.
+    if (inv.command == CommandKind::Doctor && platform::IsNetworkPortName(inv.doctorPort))
+        throw UsageError("doctor: checks this machine's own ports; " + inv.doctorPort + " is behind a network server");
     if (inv.link.ports.size() > 1 && !inv.link.trace.empty())
         throw UsageError("--trace: with several ports, trace one port at a time");
     for (const auto& port : inv.link.ports)

@@ -15,7 +15,7 @@ public:
 };
 
 inline constexpr const char* UsageLine =
-    "Usage: kxboot-cli COMMAND [OPTIONS], COMMAND one of load, info, ports,\n"
+    "Usage: kxboot-cli COMMAND [OPTIONS], COMMAND one of load, info, ports, doctor,\n"
     "       erase-and-load, patch-and-load, address (kxboot-cli --help)";
 
 // The parsed invocation; nullopt when help was asked for (and written to `out`).

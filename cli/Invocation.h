@@ -10,7 +10,7 @@
 
 namespace kx::cli {
 
-enum class CommandKind { Load, Info, Ports, EraseAndLoad, PatchAndLoad, Address };
+enum class CommandKind { Load, Info, Ports, EraseAndLoad, PatchAndLoad, Address, Doctor };
 
 // How to reach the device. Defaults as the desktop program: the port stored in the
 // settings file, 19200 bit/s, two-wire RS485 with echo.
@@ -34,7 +34,8 @@ struct Invocation {
     std::optional<std::uint16_t> expectId;
     std::optional<std::uint8_t> expectRevision;
     bool yes = false;
-    bool json = false;         // ports, info: one JSON document on stdout
+    bool json = false;         // ports, info, doctor: one JSON document on stdout
+    std::string doctorPort;    // doctor: the one port to check; empty: every candidate
     std::string report;        // load: append a JSON line per load attempt here
     bool repeat = false;       // load: a station, one board after another on each port
 

@@ -8,6 +8,7 @@
 #include "cli/CancelSignals.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/Doctor.h"
 #include "cli/ConsoleUi.h"
 #include "cli/Terminal.h"
 #include "platform/Clock.h"
@@ -30,6 +31,7 @@ Outcome Dispatch(const Invocation& inv, ConsoleUi& ui) {
         case CommandKind::EraseAndLoad: return RunEraseAndLoad(inv, ui);
         case CommandKind::PatchAndLoad: return RunPatchAndLoad(inv, ui);
         case CommandKind::Address: return RunAddress(inv, ui, stdout);
+        case CommandKind::Doctor: return RunDoctor(inv, stdout);
     }
     return Outcome::Failed;
 }

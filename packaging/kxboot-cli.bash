@@ -16,7 +16,7 @@ _kxboot_cli() {
     local sub="" i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            load | info | ports | erase-and-load | patch-and-load | address) sub=${COMP_WORDS[i]}; break ;;
+            load | info | ports | doctor | erase-and-load | patch-and-load | address) sub=${COMP_WORDS[i]}; break ;;
         esac
     done
     local IFS=$'\n'
@@ -32,10 +32,17 @@ _kxboot_cli() {
     esac
     local link=$'--port\n--baud\n--line-mode\n--settings\n--trace\n--help' opts
     case $sub in
-        "") COMPREPLY=($(compgen -W $'load\ninfo\nports\nerase-and-load\npatch-and-load\naddress\n--help\n--version' -- "$cur"))
+        "") COMPREPLY=($(compgen -W $'load\ninfo\nports\ndoctor\nerase-and-load\npatch-and-load\naddress\n--help\n--version' -- "$cur"))
             return ;;
         load) opts=$link$'\n--wake-timeout\n--report\n--repeat' ;;
         info | ports) opts=$'--json\n--help' ;;
+        doctor)
+            # The port is the one word it takes: the names 'ports' lists.
+            if [[ $cur != -* ]]; then
+                COMPREPLY=($(compgen -W "$(_kxboot_cli_ports)" -- "$cur"))
+                return
+            fi
+            opts=$'--json\n--help' ;;
         erase-and-load) opts=$link$'\n--wake-timeout\n--clock\n--expect-id' ;;
         patch-and-load) opts=$link$'\n--wake-timeout\n--expect-id\n--expect-revision' ;;
         address) opts=$link$'\n--yes' ;;

@@ -142,11 +142,16 @@ std::string UucpLock::LockName(const std::string& devicePath) {
 }
 
 bool UucpLock::Held(const std::string& devicePath, const std::vector<std::string>& folders) {
+    return HolderPid(devicePath, folders) != 0;
+}
+
+int UucpLock::HolderPid(const std::string& devicePath, const std::vector<std::string>& folders) {
     const std::string name = LockName(devicePath);
     for (const auto& folder : folders) {
-        if (HeldIn(folder + "/" + LockPrefix + name)) return true;
+        const int pid = LockFilePid(folder + "/" + LockPrefix + name);
+        if (pid > 0 && ProcessAlive(pid)) return pid;
     }
-    return false;
+    return 0;
 }
 
 UucpLock::Outcome UucpLock::Acquire(const std::string& devicePath,

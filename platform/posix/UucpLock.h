@@ -27,6 +27,8 @@ public:
     static std::string LockName(const std::string& devicePath);
     // Whether a live process holds the port's lock in any of the folders.
     static bool Held(const std::string& devicePath, const std::vector<std::string>& folders);
+    // The live process whose PID the port's lock file holds, in the first folder with one; 0 when none.
+    static int HolderPid(const std::string& devicePath, const std::vector<std::string>& folders);
     // Takes the lock in the first writable folder; `lock` is set only on Acquired.
     static Outcome Acquire(const std::string& devicePath, const std::vector<std::string>& folders,
                            std::unique_ptr<UucpLock>& lock);

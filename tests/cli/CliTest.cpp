@@ -477,7 +477,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Usage{"EraseWithoutClock", {"erase-and-load", "x.rom"}},
                       Usage{"IdWithoutRevision", {"patch-and-load", "x.rom", "--expect-id", "0x41"}},
                       Usage{"IdNotAWord", {"erase-and-load", "x.rom", "--clock", "7372800", "--expect-id", "0x10000"}},
-                      Usage{"UnknownOption", {"info", "x.rom", "--port", "/dev/null"}}),
+                      Usage{"UnknownOption", {"info", "x.rom", "--port", "/dev/null"}},
+                      Usage{"DoctorOfTwoPorts", {"doctor", "/dev/ttyS0", "/dev/ttyS1"}},
+                      Usage{"DoctorOfANetworkPort", {"doctor", "rfc2217://bench:4001"}, "behind a network server"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // Each line of `text` that is wider than 80 characters (UTF-8 counted by characters).
@@ -493,7 +495,7 @@ std::vector<std::string> WideLines(const std::string& text) {
 TEST_F(CliTest, HelpDocumentsEveryCommandAndTheExitStatusOnceIn80ColumnsOfWords) {
     const RunResult r = RunCli({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* text : {"load", "info", "ports", "erase-and-load", "patch-and-load", "address", "--port",
+    for (const char* text : {"load", "info", "ports", "doctor", "erase-and-load", "patch-and-load", "address", "--port",
                              "--baud", "--line-mode", "--settings", "--trace", "--wake-timeout", "--clock",
                              "--expect-id", "--expect-revision", "--yes", "--report", "--repeat", "--json",
                              "--version", "Exit status", "(default 19200)"})
@@ -502,7 +504,7 @@ TEST_F(CliTest, HelpDocumentsEveryCommandAndTheExitStatusOnceIn80ColumnsOfWords)
     EXPECT_EQ(r.out.find(" in ["), std::string::npos) << "the parser's notation of a range";
     EXPECT_EQ(r.out.find(":UINT"), std::string::npos) << "the parser's notation of a type";
 
-    for (const char* command : {"load", "info", "ports", "erase-and-load", "patch-and-load", "address"}) {
+    for (const char* command : {"load", "info", "ports", "doctor", "erase-and-load", "patch-and-load", "address"}) {
         const RunResult sub = RunCli({command, "--help"});
         EXPECT_EQ(sub.status, 0) << command;
         EXPECT_NE(sub.out.find(std::string("Examples:\n  kxboot-cli ") + command), std::string::npos) << command;
