@@ -12,7 +12,6 @@
 #include <map>
 #include <regex>
 #include <sstream>
-#include <thread>
 
 #include "tests/app/TempDir.h"
 #include "tests/cli/CliSupport.h"
@@ -411,9 +410,7 @@ TEST_F(CliTest, ASecondCtrlCEndsAtOnce) {
     StartSim({"--program-ms", "1000"});
     ChildProcess cli(Cli({"load", File(Image(4 * Page)), "--port", tty}));
     ASSERT_TRUE(LogShows("packet=23"));
-    cli.Signal(SIGINT);
-    // Two signals sent back to back may merge into one pending signal.
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    ASSERT_TRUE(cli.SignalAndWaitTaken(SIGINT, Seconds(10)));
     cli.Signal(SIGINT);
     EXPECT_EQ(cli.Wait(Seconds(10)), 3);
     // Page 1's program request was still waiting for its answer.

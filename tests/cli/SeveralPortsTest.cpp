@@ -265,10 +265,7 @@ TEST_P(HardStopTest, EveryLoadInFlightIsRecordedAndUnlocked) {
     for (const auto& port : ports) ASSERT_TRUE(FileShows(port.log, "packet=23")) << port.tty;
     for (const auto& port : ports) ASSERT_TRUE(fs::exists(locks + "/" + LockFileName(port.tty))) << port.tty;
     for (int signal : c.signals) {
-        cli.Signal(signal);
-        // Two signals pending at once would merge into one: wait until this one is taken.
-        ASSERT_TRUE(PollUntil({&cli}, std::chrono::steady_clock::now() + std::chrono::seconds(10),
-                              [&] { return cli.Exited() || !cli.SignalPending(signal); }));
+        ASSERT_TRUE(cli.SignalAndWaitTaken(signal, Seconds(10)));
     }
     EXPECT_EQ(cli.Wait(Seconds(20)), 3) << cli.Err();
     EXPECT_TRUE(fs::is_empty(locks));

@@ -254,8 +254,7 @@ protected:
             case Action::Interrupt: cli.Signal(SIGINT); break;
             case Action::Terminate: cli.Signal(SIGTERM); break;
             case Action::InterruptTwice:
-                cli.Signal(SIGINT);
-                PollUntil({&cli}, std::chrono::steady_clock::now() + 100ms, [] { return false; });
+                cli.SignalAndWaitTaken(SIGINT, std::chrono::seconds(10));
                 secondSignal_ = std::chrono::steady_clock::now();
                 cli.Signal(SIGINT);
                 break;

@@ -109,6 +109,12 @@ bool ChildProcess::SignalPending(int signal) const {
     return false;
 }
 
+bool ChildProcess::SignalAndWaitTaken(int signal, Seconds timeout) {
+    Signal(signal);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::nanoseconds>(timeout);
+    return PollUntil({this}, deadline, [&] { return Exited() || !SignalPending(signal); });
+}
+
 void ChildProcess::KillGroup() const {
     // The group outlives its leader when the leader started children of its own.
     ::kill(-pid_, SIGKILL);

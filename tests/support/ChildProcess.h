@@ -28,6 +28,10 @@ public:
     void Signal(int signal) const;
     // Whether `signal` was sent to the process and not yet taken by it.
     bool SignalPending(int signal) const;
+    // Sends `signal` and waits until the process has taken it (or ended): a second signal
+    // of the same kind sent after it cannot merge with it. False when neither happened in
+    // time.
+    bool SignalAndWaitTaken(int signal, Seconds timeout);
     void KillGroup() const;
     void WriteIn(const std::string& text);
     void CloseIn();
