@@ -37,13 +37,21 @@ printf '\x2d\x70\x01' >>"$image"
 expected="$work/expected.bin"
 { printf '\x11\x22\x33\x44\x55\x66'; head -c $((7 * 3072)) "$image" | tail -c +7; } >"$expected"
 
-"$sim" --until-killed --flash "$work/flash.bin" --log "$work/requests.log" >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/sim.out" ] && break
-  sleep 0.05
-done
-pty=$(head -n1 "$work/sim.out")
+# Starts the simulator with the given options, its output in $work/NAME.out and .err;
+# sets sim_pid, and pty to the pty it made once it is ready.
+start_sim() {
+  local name=$1
+  shift
+  "$sim" --until-killed "$@" >"$work/$name.out" 2>"$work/$name.err" &
+  sim_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$work/$name.out" ] && break
+    sleep 0.05
+  done
+  pty=$(head -n1 "$work/$name.out")
+}
+
+start_sim sim --flash "$work/flash.bin" --log "$work/requests.log"
 [ -c "$pty" ] || fail "the simulator gave no pty (${pty:-nothing}): $(cat "$work/sim.err")"
 
 settings="$work/kxboot.ini"
@@ -92,13 +100,7 @@ echo "e2e: loaded 7 pages, flash dump right, settings written, pictures in $arte
 # SIGTERM while the program waits for a silent device: the load is cancelled without a
 # box and the program ends as its close box ends it, with its settings written.
 kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null || true
-"$sim" --until-killed --ignore-identify 1000000 --log "$work/silent.log" >"$work/sim2.out" 2>"$work/sim2.err" &
-sim_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/sim2.out" ] && break
-  sleep 0.05
-done
-pty=$(head -n1 "$work/sim2.out")
+start_sim sim2 --ignore-identify 1000000 --log "$work/silent.log"
 printf '[Common]\nFN=%s\n' "$image" >"$settings"
 mkdir -p "$artefacts/sigterm"
 env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb KXBOOT_SETTINGS="$settings" KXBOOT_PORTS="$pty" \
@@ -131,13 +133,7 @@ echo "e2e: SIGTERM during the wake loop cancelled the load and closed the progra
 # device answers every wake-up, so the load must end at once with one box naming the
 # cause instead of waiting at "Включите МК..." for ever.
 kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null || true
-"$sim" --until-killed --no-echo --log "$work/noecho.log" >"$work/sim3.out" 2>"$work/sim3.err" &
-sim_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/sim3.out" ] && break
-  sleep 0.05
-done
-pty=$(head -n1 "$work/sim3.out")
+start_sim sim3 --no-echo --log "$work/noecho.log"
 printf '[Common]\nFN=%s\n[RS232]\nPort=%s\n' "$image" "$pty" >"$settings"
 mkdir -p "$artefacts/no-echo"
 start=$(date +%s%N)
