@@ -80,7 +80,7 @@ TEST(LoadReport, EveryReasonHasACodeOfItsOwn) {
         EXPECT_TRUE(std::all_of(code.begin(), code.end(), [](char c) { return (c >= 'a' && c <= 'z') || c == '-'; }))
             << code;
     }
-    EXPECT_EQ(codes.size(), 17u);
+    EXPECT_EQ(codes.size(), 18u);
     link::LoadOutcome outcome;
     outcome.reason = LoadReason::VersionMismatch;
     outcome.pages = 2;
