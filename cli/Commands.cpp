@@ -29,7 +29,7 @@ std::string PortDescriptionJson(const std::string& name, bool free) {
     port.AddTextOrNull("by_id", d.stableName).Add("free", free).AddTextOrNull("description", d.Text());
     port.AddTextOrNull("vendor_id", d.vendorId).AddTextOrNull("product_id", d.productId);
     port.AddTextOrNull("manufacturer", d.manufacturer).AddTextOrNull("product", d.product);
-    port.AddTextOrNull("serial_number", d.serialNumber);
+    port.AddTextOrNull("serial_number", d.serialNumber).AddTextOrNull("hardware_id", d.hardwareId);
     return port.Text();
 }
 
@@ -38,6 +38,7 @@ void PrintPortLine(const std::string& name, bool free, std::FILE* out) {
     std::string line = name + "  " + (free ? "free" : "busy");
     if (!d.stableName.empty()) line += "  " + d.stableName;
     if (const std::string text = d.Text(); !text.empty()) line += "  " + text;
+    if (!d.hardwareId.empty()) line += "  " + d.hardwareId;
     std::fprintf(out, "%s\n", line.c_str());
 }
 
@@ -127,7 +128,10 @@ Outcome RunPorts(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
     int free = 0;
     std::string json;
     for (const auto& name : names) {
-        const bool isFree = ports.IsFree(name);
+        // Windows offers every name up to COM256; only the ports that exist are listed.
+        const platform::PortState state = ports.Probe(name);
+        if (state == platform::PortState::Missing) continue;
+        const bool isFree = state == platform::PortState::Free;
         free += isFree ? 1 : 0;
         if (inv.json)
             json += (json.empty() ? "" : ",\n ") + PortDescriptionJson(name, isFree);
