@@ -359,7 +359,7 @@ TEST_F(SeveralPortsTest, PortsNamesEachPortByItsStableLinkAndSaysWhichIsBusy) {
     EXPECT_NE(r.out.find(expectSecond), std::string::npos) << r.out;
     // A pty has no adapter: each field it lacks is null, never an empty text.
     EXPECT_NE(r.out.find("\"vendor_id\":null,\"product_id\":null,\"manufacturer\":null,\"product\":null,"
-                         "\"serial_number\":null}"),
+                         "\"serial_number\":null,\"hardware_id\":null}"),
               std::string::npos)
         << r.out;
     EXPECT_EQ(r.out.find("\"\""), std::string::npos) << r.out;
