@@ -30,7 +30,7 @@ std::string PortDescriptionJson(const std::string& name, bool free) {
     port.AddTextOrNull("by_id", d.stableName).Add("free", free).AddTextOrNull("description", d.Text());
     port.AddTextOrNull("vendor_id", d.vendorId).AddTextOrNull("product_id", d.productId);
     port.AddTextOrNull("manufacturer", d.manufacturer).AddTextOrNull("product", d.product);
-    port.AddTextOrNull("serial_number", d.serialNumber);
+    port.AddTextOrNull("serial_number", d.serialNumber).AddTextOrNull("hardware_id", d.hardwareId);
     if (d.latencyTimer) {
         port.Add("latency_timer_ms", static_cast<std::int64_t>(d.latencyTimer->count()));
         port.AddTextOrNull("latency_hint", LatencyHint(name, *d.latencyTimer));
@@ -45,6 +45,7 @@ void PrintPortLine(const std::string& name, bool free, std::FILE* out) {
     std::string line = name + "  " + (free ? "free" : "busy");
     if (!d.stableName.empty()) line += "  " + d.stableName;
     if (const std::string text = d.Text(); !text.empty()) line += "  " + text;
+    if (!d.hardwareId.empty()) line += "  " + d.hardwareId;
     if (d.latencyTimer) line += "  latency timer " + std::to_string(d.latencyTimer->count()) + " ms";
     std::fprintf(out, "%s\n", line.c_str());
     // Indented under its port, so that a script reading "path  state" lines can skip it.
@@ -138,7 +139,10 @@ Outcome RunPorts(const Invocation& inv, ConsoleUi& ui, std::FILE* out) {
     int free = 0;
     std::string json;
     for (const auto& name : names) {
-        const bool isFree = ports.IsFree(name);
+        // Windows offers every name up to COM256; only the ports that exist are listed.
+        const platform::PortState state = ports.Probe(name);
+        if (state == platform::PortState::Missing) continue;
+        const bool isFree = state == platform::PortState::Free;
         free += isFree ? 1 : 0;
         if (inv.json)
             json += (json.empty() ? "" : ",\n ") + PortDescriptionJson(name, isFree);

@@ -56,6 +56,22 @@ private:
     ConsoleUi& ui_;
 };
 
+// Says why the port did not open. A port that does not exist is said to be missing and
+// nothing more: "no free port" after it would send the user looking for a port in use.
+link::LoadReason ReportOpenFailure(const link::TKX_RS& link, const std::string& name, ConsoleUi& ui) {
+    if (ui.ErrorShown()) return link::LoadReason::NoPort;
+    // The system's text alone does not say which port failed, nor why.
+    const std::string tried = name.empty() ? link.PortName : name;
+    if (!tried.empty() && link.OpenFailedMissing()) {
+        ui.ShowError("kxboot-cli: the port " + tried + " does not exist");
+        return link::LoadReason::PortMissing;
+    }
+    const std::string& why = link.OpenFailure();
+    if (!tried.empty()) ui.ShowError("kxboot-cli: cannot open the port " + tried + (why.empty() ? "" : ": " + why));
+    ui.ShowError(texts::NoFreePort);
+    return link::LoadReason::NoPort;
+}
+
 }  // namespace
 
 std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, const std::string& port, ConsoleUi& ui,
@@ -79,15 +95,8 @@ std::unique_ptr<OpenedLink> OpenedLink::Open(const LinkOptions& options, const s
         link.OpenPortNamed(name);
     }
     if (!link.PortOpen()) {
-        if (!ui.ErrorShown()) {
-            // The system's text alone does not say which port failed, nor why.
-            const std::string& why = link.OpenFailure();
-            const std::string tried = name.empty() ? link.PortName : name;
-            if (!tried.empty())
-                ui.ShowError("kxboot-cli: cannot open the port " + tried + (why.empty() ? "" : ": " + why));
-            ui.ShowError(texts::NoFreePort);
-        }
-        if (failure != nullptr) *failure = link::LoadReason::NoPort;
+        const link::LoadReason reason = ReportOpenFailure(link, name, ui);
+        if (failure != nullptr) *failure = reason;
         return nullptr;
     }
     link.SetBaudRate(options.baud);

@@ -17,8 +17,8 @@ namespace kx::cli {
 class OpenedLink {
 public:
     // The link on `port` (empty: the stored port, else the first free candidate) at the
-    // asked rate; nullptr after an error message (the port, named, is missing or busy;
-    // the rate is refused), with `failure`, when given, set to which of the two it was.
+    // asked rate; nullptr after an error message (the port, named, does not exist or is
+    // busy; the rate is refused), with `failure`, when given, set to which it was.
     static std::unique_ptr<OpenedLink> Open(const LinkOptions& options, const std::string& port, ConsoleUi& ui,
                                             link::LoadReason* failure = nullptr);
 

@@ -56,7 +56,7 @@ TKX_RS_Base::TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, const Li
 
 TKX_RS_Base::~TKX_RS_Base() { TKX_RS_Base::ClosePort(); }
 
-std::uint8_t TKX_RS_Base::ScanPorts() {
+std::int32_t TKX_RS_Base::ScanPorts() {
     // The link's own port must count as free, so it is closed first and stays closed.
     ClosePort();
     const std::vector<std::string> candidates = context_.ports.Candidates();
@@ -70,7 +70,7 @@ std::uint8_t TKX_RS_Base::ScanPorts() {
             ++FreePortCount;
         }
     }
-    return static_cast<std::uint8_t>(FreePortCount);
+    return FreePortCount;
 }
 
 std::int32_t TKX_RS_Base::FirstFreePort() const {
@@ -109,6 +109,7 @@ void TKX_RS_Base::OpenAndConfigure(const std::string& name) {
     platform::PortOpening opening = context_.ports.Open(name);
     Handle = std::move(opening.port);
     openFailure_ = std::move(opening.failure);
+    openMissing_ = opening.missing;
     if (Handle) Handle->SetupQueues(QueueSize, QueueSize);
     SetBaudRate(BaudRate);
     SetByteSize(ByteSize);

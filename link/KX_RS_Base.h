@@ -1,5 +1,5 @@
 #pragma once
-// The link's window onto a serial port: which of the (at most 32) ports are free,
+// The link's window onto a serial port: which of the (at most 256) ports are free,
 // opening and configuring one, the stored port in the settings file, and the
 // modem-line and purge operations the packet protocol builds on.
 #include <array>
@@ -25,7 +25,7 @@ public:
     TKX_RS_Base(TMenuItem* menuParent, TMenuItem* popupParent, const LinkContext& context);
     ~TKX_RS_Base() override;
 
-    // FreePorts[n] for n in 1..32 (index 0 unused); the names behind each slot as of the
+    // FreePorts[n] for n in 1..MaxPorts (index 0 unused); the names behind each slot as of the
     // last scan (PortNames[n] is what the user knows as COMn).
     std::array<bool, MaxPorts + 1> FreePorts{};
     std::int32_t FreePortCount = 0;
@@ -38,7 +38,8 @@ public:
     std::uint8_t Parity = 0;
     std::uint8_t StopBits = 0;
 
-    std::uint8_t ScanPorts();
+    // The number of free ports found; 256 of them do not fit in a byte.
+    std::int32_t ScanPorts();
     std::int32_t FirstFreePort() const;
     void OpenPort(std::int32_t number);
     // Opens a port by name whether or not it is among the candidates (command line --port).
@@ -51,6 +52,9 @@ public:
     // Why this link's last attempt to open a port failed, in the system's words; empty
     // after one that succeeded, and where the system gave no reason.
     const std::string& OpenFailure() const { return openFailure_; }
+    // Whether that attempt failed because no port goes by that name (as opposed to one
+    // that someone holds or that would not open).
+    bool OpenFailedMissing() const { return openMissing_; }
 
     void SetBaudRate(std::uint32_t rate);
     void SetByteSize(std::uint8_t value);
@@ -102,6 +106,7 @@ private:
     void OpenSlotOrFirstFree(std::int32_t number);
 
     std::string openFailure_;
+    bool openMissing_ = false;
     bool holdConnection_ = false;
     bool openedByName_ = false;
     bool portLost_ = false;   // the handle was dropped because its port went away

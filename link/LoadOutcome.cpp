@@ -15,6 +15,7 @@ LoadKind KindOf(LoadReason reason) {
         case LoadReason::FileMissing:
         case LoadReason::RateRefused:
         case LoadReason::NoPort:
+        case LoadReason::PortMissing:
         case LoadReason::EraseFailed:
         case LoadReason::ExchangeFailed:
         case LoadReason::OutOfRange:
@@ -49,6 +50,7 @@ const char* ReasonName(LoadReason reason) {
         case LoadReason::FileMissing: return "file-missing";
         case LoadReason::RateRefused: return "rate-refused";
         case LoadReason::NoPort: return "no-port";
+        case LoadReason::PortMissing: return "port-missing";
         case LoadReason::EraseFailed: return "erase-failed";
         case LoadReason::ExchangeFailed: return "exchange-failed";
         case LoadReason::OutOfRange: return "out-of-range";

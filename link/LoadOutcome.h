@@ -27,6 +27,7 @@ enum class LoadReason {
     FileMissing,
     RateRefused,
     NoPort,
+    PortMissing,   // no port goes by the name asked for
     // failed while loading
     EraseFailed,
     ExchangeFailed,

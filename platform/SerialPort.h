@@ -55,28 +55,39 @@ public:
 };
 
 // What an attempt to open a port gives: the open port, or the reason it did not open in
-// the system's words ("Permission denied"; empty where the system gives none). Each
-// caller holds its own, so links opening ports on several threads never share it.
+// the system's words ("Permission denied"; empty where the system gives none), and
+// whether that reason is that no such port exists. Each caller holds its own, so links
+// opening ports on several threads never share it.
 struct PortOpening {
     std::unique_ptr<SerialPort> port;   // empty when the port did not open
     std::string failure;                // empty when it did
+    bool missing = false;               // it did not open because there is no such port
 
-    static PortOpening Opened(std::unique_ptr<SerialPort> opened) { return {std::move(opened), {}}; }
-    static PortOpening Failed(std::string why) { return {nullptr, std::move(why)}; }
+    static PortOpening Opened(std::unique_ptr<SerialPort> opened) { return {std::move(opened), {}, false}; }
+    static PortOpening Failed(std::string why) { return {nullptr, std::move(why), false}; }
+    static PortOpening Missing(std::string why) { return {nullptr, std::move(why), true}; }
 };
 
+// What a probe finds of a port: none by that name, one that someone holds, or one free.
+enum class PortState { Missing, Busy, Free };
+
 // The machine's set of ports. Slot n (1..MaxPorts) of Candidates() is the port the
-// user knows as COMn; on Windows the names are "COM1".."COM32" themselves.
+// user knows as COMn; on Windows the names are "COM1".."COM256" themselves, whether or
+// not such a port exists (the probe tells).
 class SerialPorts {
 public:
-    static constexpr int MaxPorts = 32;
+    // Windows numbers its ports up to COM256; a machine that has seen many USB adapters
+    // gives a new one a number well above 32.
+    static constexpr int MaxPorts = 256;
 
     virtual ~SerialPorts() = default;
 
     // Candidate names in slot order, at most MaxPorts of them.
     virtual std::vector<std::string> Candidates() = 0;
-    // Whether the named port exists and nobody holds it, probed without disturbing it.
-    virtual bool IsFree(const std::string& name) = 0;
+    // Whether the named port exists and whether someone holds it, probed without
+    // disturbing it (no line is touched, no setting changed).
+    virtual PortState Probe(const std::string& name) = 0;
+    bool IsFree(const std::string& name) { return Probe(name) == PortState::Free; }
     // Opens the named port for exclusive reading and writing, or says why it cannot.
     // Keeps nothing of the attempt: safe to call from several threads at once.
     virtual PortOpening Open(const std::string& name) = 0;

@@ -10,6 +10,7 @@
 
 #include "platform/NetworkPort.h"
 #include "platform/SerialPort.h"
+#include "platform/win32/Win32ComPorts.h"
 
 namespace kx::platform {
 namespace {
@@ -157,6 +158,7 @@ std::string LastErrorText() {
 // One object serves every link of the process, so it keeps nothing between calls.
 class Win32SerialPorts final : public SerialPorts {
 public:
+    // Every name Windows can give a port; which of them exist, only a probe tells.
     std::vector<std::string> Candidates() override {
         std::vector<std::string> names;
         for (int n = 1; n <= MaxPorts; ++n) names.push_back("COM" + std::to_string(n));
@@ -164,13 +166,19 @@ public:
     }
 
     // No access rights asked: the open succeeds when the port exists and nobody holds it,
-    // and it touches neither the lines nor the settings.
-    bool IsFree(const std::string& name) override {
+    // and it touches neither the lines nor the settings. The system's list is read only
+    // for an answer that says neither "no such port" nor "held".
+    PortState Probe(const std::string& name) override {
         HANDLE handle = CreateFileA(DevicePath(name).c_str(), 0, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return false;
-        CloseHandle(handle);
-        return true;
+        if (handle != INVALID_HANDLE_VALUE && handle != nullptr) {
+            CloseHandle(handle);
+            return PortState::Free;
+        }
+        const DWORD error = GetLastError();
+        const PortState unlisted = win32::StateAfterOpenError(error, false);
+        if (unlisted == PortState::Busy || win32::NoSuchPortError(error)) return unlisted;
+        return win32::StateAfterOpenError(error, win32::SystemListsPort(name));
     }
 
     PortOpening Open(const std::string& name) override {
@@ -182,7 +190,10 @@ public:
         }
         HANDLE handle = CreateFileA(DevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return PortOpening::Failed(LastErrorText());
+        if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+            const bool missing = win32::NoSuchPortError(GetLastError());
+            return missing ? PortOpening::Missing(LastErrorText()) : PortOpening::Failed(LastErrorText());
+        }
         return PortOpening::Opened(std::make_unique<Win32SerialPort>(handle));
     }
 

@@ -290,29 +290,39 @@ TEST_F(CliTest, ALinkFailureDuringThePagesShowsTheLinkTextAndSendsNoFinish) {
     EXPECT_EQ(Requests(10), 29u + 3u);   // the failing packet, three times
 }
 
-// The system's text stays the last line; the line before it names the port and the reason.
+// A port that is there but does not open: the system's text stays the last line, and the
+// line before it names the port and the reason. A port that does not exist is said to be
+// missing and nothing more: "no free port" would send the user looking for a busy one.
 TEST_F(CliTest, APortThatDoesNotOpenIsNamedWithTheSystemsReason) {
     const std::string notATty = File(Image(8), "plain-file");
     const std::string held = File(Image(8), "held-file");
+    const std::string missing = dir.File("no-such-tty");
     const std::string locks = dir.File("locks");
     std::filesystem::create_directory(locks);
     // A live process (this test) holds `held` under its lock file.
     WriteAll(locks + "/" + LockFileName(held), std::to_string(::getpid()) + "\n");
 
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {dir.File("no-such-tty"), "No such file or directory"},
-        {notATty, "Inappropriate ioctl for device"},
-        {held, "Device or resource busy (held under its lock file " + LockFileName(held) + ")"},
+    struct Case {
+        std::string port, reason;
+        std::vector<std::string> err;
     };
-    for (const auto& [port, reason] : cases) {
+    const std::string cannot = "kxboot-cli: cannot open the port ", noFree = "Нет свободного COM-порта!";
+    const std::vector<Case> cases = {
+        {missing, "port-missing", {"kxboot-cli: the port " + missing + " does not exist"}},
+        {notATty, "no-port", {cannot + notATty + ": Inappropriate ioctl for device", noFree}},
+        {held, "no-port",
+         {cannot + held + ": Device or resource busy (held under its lock file " + LockFileName(held) + ")",
+          noFree}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
         std::filesystem::remove(report);
         const RunResult r = kx::test::Run({"/usr/bin/env", "KXBOOT_LOCK_DIR=" + locks, KXBOOT_CLI, "load",
-                                           File(Image(2 * Page)), "--port", port, "--report", report},
+                                           File(Image(2 * Page)), "--port", c.port, "--report", report},
                                           Seconds(20));
-        ExpectRecord("failed", "no-port", "Нет свободного COM-порта!");
-        EXPECT_EQ(r.status, 1) << port;
-        EXPECT_EQ(Lines(r.err), (std::vector<std::string>{"kxboot-cli: cannot open the port " + port + ": " + reason,
-                                                           "Нет свободного COM-порта!"}));
+        ExpectRecord("failed", c.reason, c.err.back());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(Lines(r.err), c.err);
     }
 }
 

@@ -80,7 +80,7 @@ TEST(LoadReport, EveryReasonHasACodeOfItsOwn) {
         EXPECT_TRUE(std::all_of(code.begin(), code.end(), [](char c) { return (c >= 'a' && c <= 'z') || c == '-'; }))
             << code;
     }
-    EXPECT_EQ(codes.size(), 19u);
+    EXPECT_EQ(codes.size(), 20u);
     link::LoadOutcome outcome;
     outcome.reason = LoadReason::VersionMismatch;
     outcome.pages = 2;

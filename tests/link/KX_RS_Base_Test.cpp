@@ -64,17 +64,6 @@ TEST_F(PortTest, ConstructionWithoutAnyPortShowsOneBoxAndLeavesFieldsZero) {
     EXPECT_EQ(ui.Errors().size(), 1u);
 }
 
-TEST_F(PortTest, OnlyThirtyTwoSlotsAreEverProbedOrOpened) {
-    AddPorts(34, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
-                  17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32});
-    auto port = Make();
-    EXPECT_EQ(port->FreePortCount, 0);
-    EXPECT_EQ(ports.probes, 32);
-    port->OpenPort(33);
-    EXPECT_TRUE(ports.opened.empty());
-    EXPECT_EQ(ui.Errors().size(), 2u);
-}
-
 TEST_F(PortTest, OpenPortConfiguresInOrderAndNeverTouchesRts) {
     AddPorts(2);
     auto port = Make();
@@ -234,6 +223,36 @@ TEST_F(SettingsTest, StoredPortIsOpenedOrReplacedByTheLowestFreeOne) {
         EXPECT_TRUE(port.PortOpen());
         EXPECT_TRUE(ui.events.empty());
     }
+}
+
+// Windows numbers its ports up to COM256: every slot up to that one is probed, found free
+// (all 256 of them are not "none"), stored and opened; nothing beyond it ever is.
+TEST_F(SettingsTest, EverySlotUpToCom256IsProbedStoredAndOpenedAndNoneBeyond) {
+    constexpr int last = TKX_RS_Base::MaxPorts;
+    ASSERT_EQ(last, 256);
+    FakeSerialPorts machine(clock);
+    machine.storesNumber = true;
+    for (int n = 1; n <= last + 2; ++n) machine.Add("COM" + std::to_string(n));
+    TKX_RS_Base port(nullptr, nullptr, {.ui = ui, .ports = machine, .clock = clock, .priority = priority});
+    EXPECT_EQ(port.FreePortCount, last);
+    EXPECT_EQ(machine.probes, last);
+
+    for (int n = 1; n <= last - 2; ++n) machine.SetFree("COM" + std::to_string(n), false);
+    EXPECT_EQ(port.ScanPorts(), 2);
+    port.SettingsSection = "RS232";
+    const std::pair<const char*, const char*> cases[] = {{"256", "COM256"}, {"255", "COM255"}, {"257", "COM255"},
+                                                         {"40", "COM255"}};
+    for (const auto& [stored, opened] : cases) {
+        SCOPED_TRACE(stored);
+        app::TKXIniFile ini = Ini(std::string("[RS232]\nPort=") + stored + "\n");
+        port.LoadSettings(ini);
+        ASSERT_TRUE(port.PortOpen());
+        EXPECT_EQ(port.PortName, opened);
+        port.SaveSettings(ini);
+        EXPECT_EQ("COM" + ini.ReadString("RS232", "Port", ""), opened);
+    }
+    for (const std::string& name : machine.opened) EXPECT_TRUE(name == "COM255" || name == "COM256") << name;
+    EXPECT_TRUE(ui.events.empty());
 }
 
 TEST_F(SettingsTest, TheStoredPortIsNamedByItsSlotUpToTheLastCandidate) {

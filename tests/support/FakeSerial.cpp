@@ -75,16 +75,17 @@ std::shared_ptr<FakeLine> FakeSerialPorts::AddUnlisted(const std::string& name) 
     return line;
 }
 
-bool FakeSerialPorts::IsFree(const std::string& name) {
+platform::PortState FakeSerialPorts::Probe(const std::string& name) {
     ++probes;
     const auto it = free_.find(name);
-    return it != free_.end() && it->second && !lines_.at(name)->open;
+    if (it == free_.end()) return platform::PortState::Missing;
+    return it->second && !lines_.at(name)->open ? platform::PortState::Free : platform::PortState::Busy;
 }
 
 platform::PortOpening FakeSerialPorts::Open(const std::string& name) {
     opened.push_back(name);
     const auto it = lines_.find(name);
-    if (it == lines_.end() || it->second->pulled) return platform::PortOpening::Failed("No such file or directory");
+    if (it == lines_.end() || it->second->pulled) return platform::PortOpening::Missing("No such file or directory");
     if (!free_[name] || it->second->open) return platform::PortOpening::Failed("Device or resource busy");
     it->second->events.push_back("OPEN");
     return platform::PortOpening::Opened(std::make_unique<FakeSerialPort>(it->second));

@@ -88,7 +88,8 @@ public:
     std::shared_ptr<FakeLine> Line(const std::string& name) { return lines_.at(name); }
 
     std::vector<std::string> Candidates() override { return order_; }
-    bool IsFree(const std::string& name) override;
+    // Missing for a name never added; an added port is busy while it is marked taken or open.
+    platform::PortState Probe(const std::string& name) override;
     // Refused with the system's words for the reason: a missing port, one held elsewhere,
     // one already open, one pulled out.
     platform::PortOpening Open(const std::string& name) override;

@@ -91,7 +91,9 @@ struct PortCase {
 TEST_F(Win32Windows, PortDialogAnswersTheSelectedEntry) {
     const PortCase cases[] = {
         {1, L"", "COM5"},   {-1, L"", ""},      {7, L"", ""},  // out of the list: none selected
-        {0, L"D", "COM5"},  {1, L"DD", "COM7"}, {1, L"E", std::nullopt},
+        {0, L"D", "COM5"},  {1, L"D", "COM7"},  {1, L"E", std::nullopt},
+        // numbers above 32 and of three digits; the last entry stays chosen past the end
+        {2, L"D", "COM40"}, {3, L"DD", "COM256"},
     };
     for (const PortCase& c : cases) {
         SCOPED_TRACE(c.selected);
@@ -99,7 +101,7 @@ TEST_F(Win32Windows, PortDialogAnswersTheSelectedEntry) {
         HWND list = dialog.Control(TKX_RS232_SetNumDlg::PCB);
         for (const wchar_t* key = c.keys; *key != 0; ++key) PostKey(list, *key == L'D' ? VK_DOWN : VK_ESCAPE);
         PostKey(list, VK_RETURN);
-        EXPECT_EQ(dialog.Choose({"COM1", "COM5", "COM7"}, c.selected), c.chosen);
+        EXPECT_EQ(dialog.Choose({"COM1", "COM5", "COM7", "COM40", "COM256"}, c.selected), c.chosen);
     }
 }
 

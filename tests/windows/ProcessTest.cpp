@@ -12,7 +12,6 @@
 #include "platform/NamedLock.h"
 #include "platform/Priority.h"
 #include "platform/Process.h"
-#include "platform/SerialPort.h"
 #include "ui/SysUtils.h"
 
 namespace kx::platform {
@@ -116,25 +115,6 @@ TEST(NamedLock, DifferentNamesDoNotExcludeEachOther) {
     auto second = TryAcquireNamedLock(name + "-copy.exe");
     EXPECT_NE(first, nullptr);
     EXPECT_NE(second, nullptr);
-}
-
-TEST(SerialPorts, CandidatesAreCom1ToCom32AndStoredByNumber) {
-    SerialPorts& ports = SystemSerialPorts();
-    const auto names = ports.Candidates();
-    ASSERT_EQ(names.size(), static_cast<std::size_t>(SerialPorts::MaxPorts));
-    for (int n = 1; n <= SerialPorts::MaxPorts; ++n) EXPECT_EQ(names[n - 1], "COM" + std::to_string(n));
-    EXPECT_TRUE(ports.StoresPortNumber());
-}
-
-TEST(SerialPorts, MissingPortIsNeitherFreeNorOpened) {
-    SerialPorts& ports = SystemSerialPorts();
-    for (const char* name : {"COM29", "COM250", "NOSUCHPORT"}) {
-        SCOPED_TRACE(name);
-        EXPECT_FALSE(ports.IsFree(name));
-        const PortOpening opening = ports.Open(name);
-        EXPECT_EQ(opening.port, nullptr);
-        EXPECT_FALSE(opening.failure.empty());
-    }
 }
 
 TEST(Console, PreparedConsoleReadsAndShowsUtf8) {
