@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -126,47 +127,47 @@ TEST_F(Win32Windows, PasswordDialogCancelledByEscCancelOrCloseBox) {
     }
 }
 
-// Runs a dialog of type `Dialog` by `run` with Enter pressed on its control `focus`, the
-// keyboard put there as a click puts it; true when the dialog ended with OK. Should Enter
-// do nothing, the next tick cancels the dialog.
-template <typename Dialog>
-bool EnterOn(int focus, const std::function<bool(Dialog&)>& run) {
-    Dialog dialog;
+// Puts the keyboard on `dialog`'s control `focus` once the dialog runs, as a click puts
+// it, and presses Enter there; should Enter do nothing, the next tick cancels the dialog.
+void EnterOnceRunning(const Form& dialog, int focus) {
     Soon::Do([&dialog, focus] {
-        HWND control = dialog.Control(focus);
-        SetFocus(control);
-        PostKey(control, VK_RETURN);
+        SetFocus(dialog.Control(focus));
+        PostKey(dialog.Control(focus), VK_RETURN);
         Soon::Do([&dialog] { PostMessageW(dialog.Handle(), WM_COMMAND, IDCANCEL, 0); });
     });
-    const bool ok = run(dialog);
-    Soon::Cancel();
-    return ok;
 }
 
 TEST_F(Win32Windows, EnterPressesTheFocusedButtonElseTheDefault) {
-    const std::function<bool(TPasswDlg&)> password = [](TPasswDlg& d) { return d.Ask("?").has_value(); };
-    const std::function<bool(TKX_RS232_SetNumDlg&)> port = [](TKX_RS232_SetNumDlg& d) {
-        return d.Choose({"COM1", "COM5"}, 1).has_value();
+    // Each dialog run to its end with Enter pressed on its control `focus`: true for OK.
+    using RunDialog = bool (*)(int focus);
+    const RunDialog password = [](int focus) {
+        TPasswDlg dialog;
+        EnterOnceRunning(dialog, focus);
+        return dialog.Ask("?").has_value();
     };
-    const std::function<bool(TKX_RS232_SetBRDlg&)> rate = [](TKX_RS232_SetBRDlg& d) {
-        return d.Choose(19200).has_value();
+    const RunDialog port = [](int focus) {
+        TKX_RS232_SetNumDlg dialog;
+        EnterOnceRunning(dialog, focus);
+        return dialog.Choose({"COM1", "COM5"}, 1).has_value();
+    };
+    const RunDialog rate = [](int focus) {
+        TKX_RS232_SetBRDlg dialog;
+        EnterOnceRunning(dialog, focus);
+        return dialog.Choose(19200).has_value();
     };
     const struct {
-        const char* dialog;
+        RunDialog run;
         int focus;
         bool ok;
     } cases[] = {
-        {"password", IDOK, true}, {"password", IDCANCEL, false}, {"password", TPasswDlg::MaskEdit1, true},
-        {"port", IDOK, true},     {"port", IDCANCEL, false},     {"port", TKX_RS232_SetNumDlg::PCB, true},
-        {"rate", IDOK, true},     {"rate", IDCANCEL, false},     {"rate", TKX_RS232_SetBRDlg::BSE, true},
+        {password, IDOK, true}, {password, IDCANCEL, false}, {password, TPasswDlg::MaskEdit1, true},
+        {port, IDOK, true},     {port, IDCANCEL, false},     {port, TKX_RS232_SetNumDlg::PCB, true},
+        {rate, IDOK, true},     {rate, IDCANCEL, false},     {rate, TKX_RS232_SetBRDlg::BSE, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.dialog) + " " + std::to_string(c.focus));
-        const std::string dialog = c.dialog;
-        const bool ok = dialog == "password" ? EnterOn(c.focus, password)
-                        : dialog == "port"   ? EnterOn(c.focus, port)
-                                             : EnterOn(c.focus, rate);
-        EXPECT_EQ(ok, c.ok);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(cases[i].run(cases[i].focus), cases[i].ok);
+        Soon::Cancel();
     }
 }
 
