@@ -65,7 +65,7 @@ struct Form {
     std::span<const Control* const> controls;  // in declaration order
     std::span<const Control* const> tabOrder;
     const Control* initialFocus;
-    const Control* defaultButton;  // Enter presses it; nullptr: none
+    const Control* defaultButton;  // Enter presses it when no button has the keyboard; nullptr: none
     const Control* escapeButton;   // Esc presses it (in a dialog, the close box too)
 };
 
@@ -188,6 +188,20 @@ inline constexpr Form PasswordDialog{"TPasswDlg", texts::PasswordCaption, Frame:
 
 // Every form, for what is checked of all of them alike.
 inline constexpr const Form* AllForms[] = {&MainWindow, &ProgressWindow, &PortDialog, &BaudDialog, &PasswordDialog};
+
+constexpr bool IsButton(Kind kind) {
+    return kind == Kind::PushButton || kind == Kind::OkButton || kind == Kind::CancelButton ||
+           kind == Kind::HelpButton;
+}
+
+// The button Enter presses while `focused` has the keyboard (nullptr: no control of the
+// form has it). A focused button presses itself, as Space and a click do, so Enter on a
+// dialog's Cancel cancels; anywhere else Enter presses the form's default button, and
+// nothing in a form without one. nullptr: Enter presses nothing.
+constexpr const Control* EnterButton(const Form& form, const Control* focused) {
+    if (focused != nullptr && IsButton(focused->kind)) return focused;
+    return form.defaultButton;
+}
 
 // The position of `control` among `form`'s controls in declaration order; -1 when it is
 // not one of them.

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -96,6 +97,39 @@ QProgressBar* MakeGauge(QWidget& window, const Control& control) {
     return gauge;
 }
 
+// Enter presses the button the description names for the control that has the keyboard.
+// It sees the key only when that control did not want it: a button that is not the
+// default, a closed list, an edit box; an open list or the default button keep it.
+class EnterKey final : public QObject {
+public:
+    EnterKey(QWidget& window, const ui::forms::Form& form, std::vector<QWidget*> widgets)
+        : QObject(&window), window_(window), form_(form), widgets_(std::move(widgets)) {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != &window_ || event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+        const Control* pressed = ui::forms::EnterButton(form_, Focused());
+        if (pressed == nullptr) return false;
+        auto* button = static_cast<QPushButton*>(widgets_[static_cast<std::size_t>(ui::forms::IndexOf(form_, *pressed))]);
+        if (button->isVisible() && button->isEnabled()) button->click();
+        return true;
+    }
+
+private:
+    const Control* Focused() const {
+        const auto at = std::find(widgets_.begin(), widgets_.end(), window_.focusWidget());
+        return at == widgets_.end() ? nullptr : form_.controls[static_cast<std::size_t>(at - widgets_.begin())];
+    }
+
+    QWidget& window_;
+    const ui::forms::Form& form_;
+    const std::vector<QWidget*> widgets_;  // in the description's declaration order
+};
+
 bool IsOneLineBox(Kind kind) { return kind == Kind::DropDownList || kind == Kind::SpinEdit || kind == Kind::MaskEdit; }
 
 }  // namespace
@@ -157,6 +191,7 @@ void FormBuilder::Wire(QWidget& window) const {
     // In a dialog Esc and the close box reject, as its Esc button does.
     if (form_.escapeButton != nullptr && dialog != nullptr)
         QObject::connect(Get<QPushButton>(*form_.escapeButton), &QPushButton::clicked, dialog, &QDialog::reject);
+    new EnterKey(window, form_, widgets_);  // owned by the window
 }
 
 QWidget* FormBuilder::Widget(const Control& control) const {

@@ -1,8 +1,9 @@
 #pragma once
 // A form's widgets made from its description (ui/Forms.h): frame, caption, font, fixed
 // client size, every control of its kind at its place with its text and look, the tab
-// order, the first focus, and in a dialog the default and Esc buttons wired to its
-// results. The form classes add only what the toolkit needs beyond that.
+// order, the first focus, the button Enter presses, and in a dialog the default and Esc
+// buttons wired to its results. The form classes add only what the toolkit needs beyond
+// that.
 #include <QWidget>
 #include <vector>
 

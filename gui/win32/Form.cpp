@@ -123,6 +123,7 @@ void Form::Create(const std::wstring& caption, const FormStyle& style, HWND owne
 }
 
 void Form::Build(const ui::forms::Form& form, HWND owner) {
+    form_ = &form;
     Create(platform::win32::Utf8ToWide(form.caption), StyleOf(form), owner);
     for (const ui::forms::Control* control : form.controls) AddDescribed(form, *control);
     // The dialog manager tabs through the controls in their z-order.
@@ -243,12 +244,30 @@ void Form::CentreOnScreen() {
                  area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+const ui::forms::Control* Form::FocusedControl() const {
+    HWND focus = GetFocus();
+    if (focus == nullptr || !IsChild(hwnd_, focus)) return nullptr;
+    const int id = GetDlgCtrlID(focus);
+    for (const ui::forms::Control* control : form_->controls)
+        if (ControlId(*form_, *control) == id) return control;
+    return nullptr;
+}
+
 LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DPICHANGED) {
+    switch (message) {
+    case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case DM_GETDEFID: {
+        // The dialog manager asks on Enter, unless the focused button is drawn as the
+        // default, and then sends this button's click. These windows are no dialogs, so
+        // nothing else moves the default to the focused button as a dialog would.
+        const ui::forms::Control* pressed = ui::forms::EnterButton(*form_, FocusedControl());
+        return pressed != nullptr ? MAKELRESULT(ControlId(*form_, *pressed), DC_HASDEFID) : 0;
     }
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+    default:
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
 }
 
 LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

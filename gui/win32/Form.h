@@ -53,7 +53,9 @@ protected:
     Form() = default;
     // Creates the window of `form` hidden, owned by `owner` (may be null), with its controls.
     void Build(const ui::forms::Form& form, HWND owner);
-    // The window's messages; the default handles DPI changes and DefWindowProc.
+    const ui::forms::Form& Description() const { return *form_; }
+    // The window's messages; the default handles DPI changes, tells the dialog manager
+    // which button Enter presses, and passes the rest to DefWindowProc.
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
@@ -72,7 +74,10 @@ private:
     void MakeFonts();
     void ApplyDpi(int dpi, const RECT* suggested);
     void PlaceChild(const Child& child) const;
+    // The described control that has the keyboard; nullptr when none of them has it.
+    const ui::forms::Control* FocusedControl() const;
 
+    const ui::forms::Form* form_ = nullptr;
     HWND hwnd_ = nullptr;
     int dpi_ = 96;
     FormStyle style_{};

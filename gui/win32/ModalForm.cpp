@@ -33,7 +33,6 @@ private:
 }  // namespace
 
 void ModalForm::BuildDialog(const ui::forms::Form& form) {
-    form_ = &form;
     Build(form, GetActiveWindow());
     CentreOnScreen();
 }
@@ -43,7 +42,7 @@ bool ModalForm::RunModal() {
         DisabledWindows others(Handle());
         ShowWindow(Handle(), SW_SHOW);
         SetForegroundWindow(Handle());
-        SetFocus(Control(ControlId(*form_, *form_->initialFocus)));
+        SetFocus(Control(ControlId(Description(), *Description().initialFocus)));
         running_ = true;
         accepted_ = false;
         RunLoop();
@@ -70,8 +69,6 @@ void ModalForm::RunLoop() {
 
 LRESULT ModalForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case DM_GETDEFID:
-        return MAKELRESULT(ControlId(*form_, *form_->defaultButton), DC_HASDEFID);
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK && IsWindowEnabled(Control(IDOK))) {
             BeforeOk();

@@ -1,7 +1,8 @@
 #pragma once
 // A dialog built from its description and shown modally: the other windows of the
-// program are disabled while it runs; Enter presses the default button (OK), Esc and the
-// close box end it with Cancel, Tab moves through the controls in the described order.
+// program are disabled while it runs; Enter presses the focused button, elsewhere the
+// default button (OK); Esc and the close box end it with Cancel; Tab moves through the
+// controls in the described order.
 #include "gui/win32/Form.h"
 
 namespace kx::wgui {
@@ -21,7 +22,6 @@ protected:
 private:
     void RunLoop();
 
-    const ui::forms::Form* form_ = nullptr;
     bool running_ = false;
     bool accepted_ = false;
 };

@@ -17,6 +17,18 @@ int ShowCommandOf(int state) {
     return SW_SHOWNORMAL;
 }
 
+struct OwnedSearch {
+    HWND owner;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindOwned(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<OwnedSearch*>(param);
+    if (GetWindow(hwnd, GW_OWNER) != search->owner || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
 }  // namespace
 
 TMainForm::TMainForm(MessagePump& pump, ui::UserInterface& ui, app::MainPresenter::LinkFactory makeLink,
@@ -84,6 +96,12 @@ app::ScreenArea TMainForm::Screen() const {
     return {area.left, area.top, area.right - area.left, area.bottom - area.top};
 }
 
+void TMainForm::BringOwnedForward() const {
+    OwnedSearch search{Handle()};
+    EnumThreadWindows(GetCurrentThreadId(), FindOwned, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) SetForegroundWindow(search.found);
+}
+
 void TMainForm::OnCommand(int id) {
     if (id == bRS232) presenter_.bRS232Click();
     else if (id == bOpen) presenter_.bOpenClick();
@@ -100,6 +118,9 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         SetBkColor(reinterpret_cast<HDC>(wParam), WarningColour);
         return reinterpret_cast<LRESULT>(warningBrush_);
     case WM_ACTIVATE:
+        // During a load a click here hands the activation on to the progress window.
+        if (LOWORD(wParam) != WA_INACTIVE && presenter_.SessionRunning())
+            PostMessageW(Handle(), ForwardOwnedMessage, 0, 0);
         // As a dialog does: the control that had the keyboard gets it back, or the first
         // button when that one was disabled meanwhile (by a load).
         if (LOWORD(wParam) == WA_INACTIVE) {
@@ -117,10 +138,15 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // The process ends after this message: the settings are written now.
         if (wParam != FALSE) presenter_.FormClose();
         return 0;
+    case ForwardOwnedMessage:
+        if (presenter_.SessionRunning()) BringOwnedForward();
+        return 0;
     case WM_CLOSE:
-        // During a load the presenter cancels it and closes the window once it has ended.
-        // The window itself goes with this object, after the main loop has ended.
+        // During a load the presenter cancels it and closes the window once it has ended;
+        // till then its progress window stays in front. The window itself goes with this
+        // object, after the main loop has ended.
         if (presenter_.FormClose()) PostQuitMessage(0);
+        else PostMessageW(Handle(), ForwardOwnedMessage, 0, 0);
         return 0;
     default:
         break;

@@ -42,7 +42,14 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Posted to itself when a click or a close comes during a load, so the progress
+    // window is brought forward once the activation that carried it has ended.
+    static constexpr UINT ForwardOwnedMessage = WM_APP + 1;
+
     void OnCommand(int id);
+    // The shown window this one owns (a load's progress window) comes forward and takes
+    // the keyboard: while a load runs, it is where the user can act.
+    void BringOwnedForward() const;
 
     int restoredState_ = app::WindowPlacement::Normal;
     HWND lastFocus_ = nullptr;  // the control that had the keyboard when the window was left

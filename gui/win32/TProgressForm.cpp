@@ -5,10 +5,9 @@
 
 namespace kx::wgui {
 
-
-TProgressForm::TProgressForm(MessagePump& pump)
-    : registration_(pump, [this] {
-          Build(ui::forms::ProgressWindow, nullptr);
+TProgressForm::TProgressForm(MessagePump& pump, HWND owner)
+    : registration_(pump, [this, owner] {
+          Build(ui::forms::ProgressWindow, owner);
           return Handle();
       }()) {
     FormCreate();

@@ -1,6 +1,7 @@
 #pragma once
 // The progress window of a load: a text, the percentage gauge and a cancel button. No
-// close box: only the load that made it ends it. Always on top, modeless.
+// close box: only the load that made it ends it. Always on top, modeless, and owned by
+// the main window, so that window system keeps it above that one whatever is clicked.
 #include <string>
 
 #include "gui/win32/Form.h"
@@ -15,7 +16,8 @@ public:
     static constexpr int ProgressLabel = ControlId(ui::forms::ProgressWindow, ui::forms::progress_window::ProgressLabel);
     static constexpr int BitBtn1 = ControlId(ui::forms::ProgressWindow, ui::forms::progress_window::BitBtn1);
 
-    explicit TProgressForm(MessagePump& pump);
+    // Shown at once, with the keyboard on its cancel button; `owner` may be null.
+    TProgressForm(MessagePump& pump, HWND owner);
 
     void SetLabel(const std::string& text) override;
     void SetGaugeVisible(bool visible) override;

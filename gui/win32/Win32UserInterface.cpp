@@ -59,7 +59,7 @@ bool Win32UserInterface::AskYesNo(const std::string& message) {
 }
 
 std::unique_ptr<ui::ProgressWindow> Win32UserInterface::CreateProgress() {
-    return std::make_unique<TProgressForm>(pump_);
+    return std::make_unique<TProgressForm>(pump_, owner_);
 }
 
 std::optional<std::string> Win32UserInterface::ChoosePort(const std::vector<std::string>& entries, int selected) {

@@ -20,8 +20,12 @@ public:
     std::optional<std::string> EnterPassword(const std::string& prompt) override;
     std::optional<std::string> ChooseFile(const std::string& filter, const std::string& initialDir) override;
 
+    // The window that owns the progress windows (none until set): the main window.
+    void SetOwner(HWND owner) { owner_ = owner; }
+
 private:
     MessagePump& pump_;
+    HWND owner_ = nullptr;
 };
 
 }  // namespace kx::wgui

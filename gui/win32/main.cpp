@@ -21,6 +21,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     });
     // A second copy ends here, before it shows anything or touches port or settings.
     if (MainForm.Presenter().MustEnd()) return 0;
+    userInterface.SetOwner(MainForm.Handle());
 
     const auto selfTest =
         kx::wgui::SelfTest::FromEnvironment(MainForm.Handle(), kx::wgui::TMainForm::bLoad, MainForm.Presenter());

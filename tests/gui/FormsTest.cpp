@@ -40,6 +40,8 @@ private slots:
     void passwordFieldTakesTenLettersOrDigitsShownAsDollars_data();
     void passwordFieldTakesTenLettersOrDigitsShownAsDollars();
     void passwordDialogReturnsTheEntryOnOkOnly();
+    void enterPressesTheFocusedButtonElseTheDefault_data();
+    void enterPressesTheFocusedButtonElseTheDefault();
     void openFilterBecomesToolkitFilters_data();
     void openFilterBecomesToolkitFilters();
     void markupInTextIsShownAsItIs();
@@ -92,7 +94,9 @@ void FormsTest::progressCancelStaysRaisedAndNeverCloses() {
 
 void FormsTest::progressStartsUncancelledEachTime() {
     auto first = ui_.CreateProgress();
-    dynamic_cast<kx::gui::TProgressForm&>(*first).BitBtn1->click();
+    QPushButton* cancel = dynamic_cast<kx::gui::TProgressForm&>(*first).BitBtn1;
+    cancel->setFocus();
+    QTest::keyClick(cancel, Qt::Key_Return);  // Enter presses the focused button
     QVERIFY(first->Cancelled());
     first.reset();
     auto next = ui_.CreateProgress();
@@ -241,6 +245,47 @@ void FormsTest::passwordDialogReturnsTheEntryOnOkOnly() {
         qobject_cast<kx::gui::TPasswDlg*>(modal)->CancelBtn->click();
     });
     QVERIFY(!ui_.EnterPassword("Введите пароль").has_value());
+}
+
+// A dialog's OK button, its Cancel button or its first field, by that name.
+QWidget* DialogPart(QWidget* modal, const QString& part) {
+    if (auto* port = qobject_cast<kx::gui::TKX_RS232_SetNumDlg*>(modal))
+        return part == "ok" ? port->OKBtn : part == "cancel" ? port->CancelBtn : static_cast<QWidget*>(port->PCB);
+    if (auto* rate = qobject_cast<kx::gui::TKX_RS232_SetBRDlg*>(modal))
+        return part == "ok" ? rate->OKBtn : part == "cancel" ? rate->CancelBtn : static_cast<QWidget*>(rate->BSE);
+    auto* password = qobject_cast<kx::gui::TPasswDlg*>(modal);
+    return part == "ok" ? password->OKBtn : part == "cancel" ? password->CancelBtn : static_cast<QWidget*>(password->MaskEdit1);
+}
+
+void FormsTest::enterPressesTheFocusedButtonElseTheDefault_data() {
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("accepted");
+    for (const char* dialog : {"port", "rate", "password"}) {
+        QTest::addRow("%s, OK", dialog) << dialog << "ok" << true;
+        QTest::addRow("%s, Cancel", dialog) << dialog << "cancel" << false;
+        QTest::addRow("%s, field", dialog) << dialog << "field" << true;
+    }
+}
+
+void FormsTest::enterPressesTheFocusedButtonElseTheDefault() {
+    QFETCH(QString, dialog);
+    QFETCH(QString, focus);
+    QFETCH(bool, accepted);
+    ModalDriver driver;
+    driver.steps.push_back([&](QWidget* modal) {
+        QWidget* target = DialogPart(modal, focus);
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Return);
+        // Not ended by Enter: Esc ends it, as not accepted.
+        if (modal->isVisible()) QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    bool ended = false;
+    if (dialog == "port") ended = ui_.ChoosePort({"/dev/ttyS0"}, 0).has_value();
+    if (dialog == "rate") ended = ui_.ChooseBaudRate(19200).has_value();
+    if (dialog == "password") ended = ui_.EnterPassword("?").has_value();
+    QCOMPARE(driver.dialogs.size(), 1);
+    QCOMPARE(ended, accepted);
 }
 
 void FormsTest::openFilterBecomesToolkitFilters_data() {

@@ -97,6 +97,7 @@ private slots:
     void passwordGate();
     void passwordIsAskedOncePerRun();
     void closingDuringALoadCancelsItAndClosesAfterwards();
+    void enterPressesTheFocusedButton();
     void folderAsImageIsReportedAsMissing();
     void secondCopyEndsBeforeTouchingSettings();
 
@@ -382,6 +383,27 @@ void MainFormTest::closingDuringALoadCancelsItAndClosesAfterwards() {
     QVERIFY(!form.SessionRunning());
     QVERIFY(!form.isVisible());
     QCOMPARE(rig.Ini().ReadString("Common", "FN", ""), image.toStdString());  // closed as the close box does
+}
+
+void MainFormTest::enterPressesTheFocusedButton() {
+    Rig rig;
+    rig.Write("kxboot.ini", "[Common]\nFN=" + rig.dir.filePath("missing.rom").toUtf8() + "\n");
+    ModalDriver driver;
+    TMainForm form(ui_, rig.Factory());
+    form.show();
+    // What each button's click shows: the port dialog, the open dialog, the load's refusal.
+    const struct {
+        QPushButton* button;
+        QStringList dialogs, boxes;
+    } cases[] = {{form.bRS232, {"Выбор номера порта"}, {}},
+                 {form.bOpen, {"Выбор номера порта", "Open"}, {}},
+                 {form.bLoad, {"Выбор номера порта", "Open"}, {"Error|Файл не найден"}}};
+    for (const auto& c : cases) {
+        c.button->setFocus();
+        QTest::keyClick(c.button, Qt::Key_Return);
+        QCOMPARE(driver.dialogs, c.dialogs);
+        QCOMPARE(driver.boxes, c.boxes);
+    }
 }
 
 void MainFormTest::folderAsImageIsReportedAsMissing() {

@@ -6,8 +6,12 @@
 #include <commctrl.h>
 
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "gui/win32/Gauge.h"
 #include "gui/win32/MessagePump.h"
@@ -35,6 +39,55 @@ void PostKey(HWND window, WPARAM key) {
 void PostText(HWND edit, const std::wstring& text) {
     PostMessageW(edit, EM_SETSEL, 0, -1);
     for (wchar_t c : text) PostMessageW(edit, WM_CHAR, c, 1);
+}
+
+// Runs `action` once from a timer of the message loop that runs next (a modal dialog's,
+// a load's): the way into a loop the test does not run itself. One at a time; a new one
+// replaces what is still pending.
+struct Soon {
+    static inline std::function<void()> action;
+    static inline UINT_PTR timer = 0;
+
+    static void CALLBACK Fire(HWND, UINT, UINT_PTR, DWORD) {
+        Cancel();
+        std::function<void()> run = std::move(action);
+        action = nullptr;
+        if (run) run();
+    }
+    static void Do(std::function<void()> next) {
+        Cancel();
+        action = std::move(next);
+        timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, Fire);
+    }
+    static void Cancel() {
+        if (timer != 0) KillTimer(nullptr, timer);
+        timer = 0;
+    }
+};
+
+// A left click near the bottom left corner of `window`, through the system's input queue
+// as the mouse gives it, so the window system activates what it hits.
+void ClickNearCorner(HWND window) {
+    RECT frame;
+    GetWindowRect(window, &frame);
+    const int x = frame.left + 10, y = frame.bottom - 10;
+    const int width = GetSystemMetrics(SM_CXSCREEN) - 1, height = GetSystemMetrics(SM_CYSCREEN) - 1;
+    INPUT input[3] = {};
+    const DWORD flags[] = {MOUSEEVENTF_MOVE, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+    for (int i = 0; i < 3; ++i) {
+        input[i].type = INPUT_MOUSE;
+        input[i].mi.dx = MulDiv(x, 65535, width);
+        input[i].mi.dy = MulDiv(y, 65535, height);
+        input[i].mi.dwFlags = flags[i] | MOUSEEVENTF_ABSOLUTE;
+    }
+    SendInput(3, input, sizeof(INPUT));
+}
+
+// True when `upper` lies above `lower` in the window system's order.
+bool Above(HWND upper, HWND lower) {
+    for (HWND below = GetWindow(upper, GW_HWNDNEXT); below != nullptr; below = GetWindow(below, GW_HWNDNEXT))
+        if (below == lower) return true;
+    return false;
 }
 
 std::wstring TextOf(HWND window) {
@@ -74,12 +127,48 @@ TEST_F(Win32Windows, PasswordDialogCancelledByEscCancelOrCloseBox) {
     }
 }
 
-TEST_F(Win32Windows, EnterInThePasswordFieldPressesOk) {
-    TPasswDlg dialog;
-    HWND edit = dialog.Control(TPasswDlg::MaskEdit1);
-    PostText(edit, L"QOX");
-    PostKey(edit, VK_RETURN);
-    EXPECT_EQ(dialog.Ask("?"), "QOX");
+// Puts the keyboard on `dialog`'s control `focus` once the dialog runs, as a click puts
+// it, and presses Enter there; should Enter do nothing, the next tick cancels the dialog.
+void EnterOnceRunning(const Form& dialog, int focus) {
+    Soon::Do([&dialog, focus] {
+        SetFocus(dialog.Control(focus));
+        PostKey(dialog.Control(focus), VK_RETURN);
+        Soon::Do([&dialog] { PostMessageW(dialog.Handle(), WM_COMMAND, IDCANCEL, 0); });
+    });
+}
+
+TEST_F(Win32Windows, EnterPressesTheFocusedButtonElseTheDefault) {
+    // Each dialog run to its end with Enter pressed on its control `focus`: true for OK.
+    using RunDialog = bool (*)(int focus);
+    const RunDialog password = [](int focus) {
+        TPasswDlg dialog;
+        EnterOnceRunning(dialog, focus);
+        return dialog.Ask("?").has_value();
+    };
+    const RunDialog port = [](int focus) {
+        TKX_RS232_SetNumDlg dialog;
+        EnterOnceRunning(dialog, focus);
+        return dialog.Choose({"COM1", "COM5"}, 1).has_value();
+    };
+    const RunDialog rate = [](int focus) {
+        TKX_RS232_SetBRDlg dialog;
+        EnterOnceRunning(dialog, focus);
+        return dialog.Choose(19200).has_value();
+    };
+    const struct {
+        RunDialog run;
+        int focus;
+        bool ok;
+    } cases[] = {
+        {password, IDOK, true}, {password, IDCANCEL, false}, {password, TPasswDlg::MaskEdit1, true},
+        {port, IDOK, true},     {port, IDCANCEL, false},     {port, TKX_RS232_SetNumDlg::PCB, true},
+        {rate, IDOK, true},     {rate, IDCANCEL, false},     {rate, TKX_RS232_SetBRDlg::BSE, true},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(cases[i].run(cases[i].focus), cases[i].ok);
+        Soon::Cancel();
+    }
 }
 
 struct PortCase {
@@ -133,7 +222,7 @@ TEST_F(Win32Windows, BaudRateDialogKeepsTheValueInRange) {
 TEST_F(Win32Windows, ProgressWindowGaugeAndCancel) {
     MessagePump pump;
     {
-        TProgressForm form(pump);
+        TProgressForm form(pump, nullptr);
         EXPECT_FALSE(form.Cancelled());
         HWND gauge = form.Control(TProgressForm::ProgressGauge);
         for (auto [set, shown] : {std::pair{42, 42}, {150, 100}, {-5, 0}}) {
@@ -152,8 +241,13 @@ TEST_F(Win32Windows, ProgressWindowGaugeAndCancel) {
         pump.ProcessMessages();
         EXPECT_TRUE(form.Cancelled());
     }
-    TProgressForm next(pump);
+    TProgressForm next(pump, nullptr);
     EXPECT_FALSE(next.Cancelled());
+    // Enter on the focused cancel button presses it.
+    SetFocus(next.Control(TProgressForm::BitBtn1));
+    PostKey(next.Control(TProgressForm::BitBtn1), VK_RETURN);
+    pump.ProcessMessages();
+    EXPECT_TRUE(next.Cancelled());
 }
 
 // Presses `key` in the "Confirm" box once it is up (a timer of the box's own loop).
@@ -231,6 +325,101 @@ TEST_F(Win32Windows, MainWindowOpensCentredWhateverThePlacementSaid) {
     form.ShowImagePath("C:\\Прошивки\\МК.rom");
     EXPECT_EQ(TextOf(form.Control(TMainForm::lFN)), L"C:\\Прошивки\\МК.rom");
     EXPECT_TRUE(form.Presenter().FormClose());
+    _wputenv_s(L"KXBOOT_SETTINGS", L"");
+}
+
+// The program's own windows, but every message box recorded instead of waiting for a
+// person to answer it.
+class RecordedBoxes final : public kx::ui::UserInterface {
+public:
+    explicit RecordedBoxes(Win32UserInterface& windows) : windows_(windows) {}
+
+    void ShowError(const std::string& message) override { boxes.push_back("Error|" + message); }
+    void ShowInfo(const std::string& message) override { boxes.push_back("Information|" + message); }
+    bool AskYesNo(const std::string& message) override {
+        boxes.push_back("Confirm|" + message);
+        return false;
+    }
+    void ProcessMessages() override { windows_.ProcessMessages(); }
+    std::unique_ptr<kx::ui::ProgressWindow> CreateProgress() override { return windows_.CreateProgress(); }
+    std::optional<std::string> ChoosePort(const std::vector<std::string>&, int) override { return std::nullopt; }
+    std::optional<double> ChooseBaudRate(std::uint32_t) override { return std::nullopt; }
+    std::optional<std::string> EnterPassword(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFile(const std::string&, const std::string&) override { return std::nullopt; }
+
+    std::vector<std::string> boxes;
+
+private:
+    Win32UserInterface& windows_;
+};
+
+// Enter on the focused Load button starts a load that wakes a silent device until it is
+// cancelled. A click on the main window meanwhile leaves the progress window above it
+// and hands it the keyboard; the close box then cancels the load, silently, and the
+// window closes once the load has ended.
+TEST_F(Win32Windows, ProgressWindowStaysInFrontOfTheMainWindowItBelongsTo) {
+    test::TempDir dir;
+    const std::string image = dir.File("device.rom");
+    std::ofstream(image, std::ios::binary) << std::string(9219, '\x11');
+    const std::string settings = dir.File("kxboot.ini");
+    std::ofstream(settings, std::ios::binary) << "[Common]\r\nFN=" << image << "\r\n";
+    _wputenv_s(L"KXBOOT_SETTINGS", platform::win32::Utf8ToWide(settings).c_str());
+    test::FakeClock clock;
+    test::FakeSerialPorts ports(clock);
+    test::FakePriority priority;
+    // Should the cancel never arrive, the line breaks the wake loop instead of hanging;
+    // the attempts come as fast as the fake clock lets them, far more than the timers' ticks.
+    constexpr int MostWrites = 200000;
+    int writes = 0;
+    ports.Add("COM1")->onWrite = [&writes](const test::Bytes&) {
+        if (++writes > MostWrites) throw std::runtime_error("the cancel never reached the load");
+    };
+    MessagePump pump;
+    Win32UserInterface windows(pump);
+    RecordedBoxes ui(windows);
+    TMainForm form(pump, ui, [&](kx::ui::UserInterface& linkUi) {
+        return std::make_unique<link::TKX_RS>(nullptr, nullptr,
+                                              link::LinkContext{.ui = linkUi, .ports = ports, .clock = clock,
+                                                                .priority = priority});
+    }, "kxboot-win32gui-test");
+    windows.SetOwner(form.Handle());
+    form.FormShow();
+
+    HWND progress = nullptr, owner = nullptr, activeAfterClick = nullptr, foregroundAfterClick = nullptr;
+    bool aboveAfterClick = false;
+    std::function<void()> click = [&] {
+        progress = FindWindowW(L"KxbootForm", L"Progress...");
+        if (progress == nullptr) return Soon::Do(click);
+        owner = GetWindow(progress, GW_OWNER);
+        ClickNearCorner(form.Handle());  // the main window's part the progress window leaves free
+        Soon::Do([&] {
+            activeAfterClick = GetActiveWindow();
+            foregroundAfterClick = GetForegroundWindow();
+            aboveAfterClick = Above(progress, form.Handle());
+            PostMessageW(form.Handle(), WM_CLOSE, 0, 0);
+        });
+    };
+    Soon::Do(click);
+    HWND load = form.Control(TMainForm::bLoad);
+    SetFocus(load);
+    PostKey(load, VK_RETURN);
+    pump.ProcessMessages();  // the load runs in here, until the close box cancels it
+    Soon::Cancel();
+
+    ASSERT_NE(progress, nullptr) << "Enter on the Load button started no load";
+    // Owned, so that a window manager too keeps it above the main window.
+    EXPECT_EQ(owner, form.Handle());
+    EXPECT_EQ(activeAfterClick, progress);
+    EXPECT_EQ(foregroundAfterClick, progress);
+    EXPECT_TRUE(aboveAfterClick);
+    EXPECT_GT(writes, 0);
+    EXPECT_LE(writes, MostWrites);
+    EXPECT_EQ(ui.boxes, std::vector<std::string>{});  // a cancel ends silently
+    EXPECT_FALSE(IsWindow(progress));
+    EXPECT_FALSE(form.Presenter().SessionRunning());
+    // The window closed as its close box does once the load had ended: the program ends.
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     _wputenv_s(L"KXBOOT_SETTINGS", L"");
 }
 
