@@ -51,19 +51,28 @@ start_sim() {
   pty=$(head -n1 "$work/$name.out")
 }
 
+# Runs the desktop program on a virtual X screen with the settings file, the
+# simulator's pty and its self-test writing into ARTEFACTS, for at most SECONDS; sets
+# status and says how long it ran (WHAT names the run).
+run_kxboot() {
+  local artefacts_dir=$1 seconds=$2 what=$3 start end
+  start=$(date +%s%N)
+  status=0
+  env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb KXBOOT_SETTINGS="$settings" KXBOOT_PORTS="$pty" \
+    KXBOOT_AUTOTEST="$artefacts_dir" XDG_RUNTIME_DIR="$work/runtime" KXBOOT_LOCK_DIR="$work/locks" \
+    timeout "$seconds" xvfb-run -a -s "-screen 0 1024x768x24" "$kxboot" >"$artefacts_dir/kxboot.out" 2>&1 ||
+    status=$?
+  end=$(date +%s%N)
+  echo "e2e: kxboot$what ran $(((end - start) / 1000000)) ms, status $status"
+}
+
 start_sim sim --flash "$work/flash.bin" --log "$work/requests.log"
 [ -c "$pty" ] || fail "the simulator gave no pty (${pty:-nothing}): $(cat "$work/sim.err")"
 
 settings="$work/kxboot.ini"
 printf '[Common]\nFN=%s\n[RS232]\nPort=%s\n[MainWindow]\nLeft=5000\nTop=5000\n' "$image" "$pty" >"$settings"
 
-start=$(date +%s%N)
-status=0
-env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb KXBOOT_SETTINGS="$settings" KXBOOT_PORTS="$pty" \
-  KXBOOT_AUTOTEST="$artefacts" XDG_RUNTIME_DIR="$work/runtime" KXBOOT_LOCK_DIR="$work/locks" \
-  timeout 100 xvfb-run -a -s "-screen 0 1024x768x24" "$kxboot" >"$artefacts/kxboot.out" 2>&1 || status=$?
-end=$(date +%s%N)
-echo "e2e: kxboot ran $(((end - start) / 1000000)) ms, status $status"
+run_kxboot "$artefacts" 100 ""
 [ "$status" -eq 0 ] || fail "kxboot ended with status $status: $(tail -5 "$artefacts/kxboot.out")"
 
 # How the load ended, as the program itself tells it; then what the user saw of it:
@@ -136,13 +145,7 @@ kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null || true
 start_sim sim3 --no-echo --log "$work/noecho.log"
 printf '[Common]\nFN=%s\n[RS232]\nPort=%s\n' "$image" "$pty" >"$settings"
 mkdir -p "$artefacts/no-echo"
-start=$(date +%s%N)
-status=0
-env -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb KXBOOT_SETTINGS="$settings" KXBOOT_PORTS="$pty" \
-  KXBOOT_AUTOTEST="$artefacts/no-echo" XDG_RUNTIME_DIR="$work/runtime" KXBOOT_LOCK_DIR="$work/locks" \
-  timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" "$kxboot" >"$artefacts/no-echo/kxboot.out" 2>&1 || status=$?
-end=$(date +%s%N)
-echo "e2e: kxboot without echo ran $(((end - start) / 1000000)) ms, status $status"
+run_kxboot "$artefacts/no-echo" 60 " without echo"
 [ "$status" -eq 0 ] || fail "without echo kxboot ended with status $status: $(tail -5 "$artefacts/no-echo/kxboot.out")"
 outcome=$(cat "$artefacts/no-echo/outcome.txt" 2>/dev/null || true)
 [ "$outcome" = "outcome=failed reason=no-echo pages=0" ] || fail "without echo the load ended as: ${outcome:-nothing}"
