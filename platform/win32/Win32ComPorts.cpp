@@ -5,27 +5,11 @@
 #include <cctype>
 #include <vector>
 
+#include "platform/win32/RegistryKey.h"
 #include "platform/win32/WinText.h"
 
 namespace kx::platform::win32 {
 namespace {
-
-// The registry key closed on every way out.
-class RegistryKey {
-public:
-    RegistryKey(HKEY parent, const wchar_t* path) {
-        if (RegOpenKeyExW(parent, path, 0, KEY_READ, &key_) != ERROR_SUCCESS) key_ = nullptr;
-    }
-    ~RegistryKey() {
-        if (key_ != nullptr) RegCloseKey(key_);
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/PortDescription.h"
+#include "platform/win32/RegistryKey.h"
 #include "platform/win32/Win32ComPorts.h"
 #include "platform/win32/WinText.h"
 
@@ -39,40 +40,10 @@ private:
     HDEVINFO set_;
 };
 
-// The device's own registry key ("Device Parameters"), closed on every way out.
-class DeviceKey {
-public:
-    DeviceKey(HDEVINFO set, SP_DEVINFO_DATA& device)
-        : key_(SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ)) {}
-    ~DeviceKey() {
-        if (Valid()) RegCloseKey(key_);
-    }
-    DeviceKey(const DeviceKey&) = delete;
-    DeviceKey& operator=(const DeviceKey&) = delete;
-
-    bool Valid() const { return key_ != INVALID_HANDLE_VALUE && key_ != nullptr; }
-
-    std::string Text(const wchar_t* value) const {
-        std::vector<wchar_t> data(256, L'\0');
-        DWORD bytes = static_cast<DWORD>((data.size() - 1) * sizeof(wchar_t));
-        DWORD type = 0;
-        if (!Valid() || RegQueryValueExW(key_, value, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &bytes) !=
-                            ERROR_SUCCESS || type != REG_SZ)
-            return {};
-        return win32::WideToUtf8(data.data());
-    }
-
-    std::optional<DWORD> Number(const wchar_t* value) const {
-        DWORD number = 0, bytes = sizeof number, type = 0;
-        if (!Valid() || RegQueryValueExW(key_, value, nullptr, &type, reinterpret_cast<BYTE*>(&number), &bytes) !=
-                            ERROR_SUCCESS || type != REG_DWORD)
-            return std::nullopt;
-        return number;
-    }
-
-private:
-    HKEY key_;
-};
+// The device's own registry key ("Device Parameters").
+win32::RegistryKey DeviceKey(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    return win32::RegistryKey(SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
+}
 
 // A text property of the device; for a list (the hardware ids), its first entry.
 std::string Property(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
@@ -98,7 +69,7 @@ std::string IdAfter(const std::string& hardwareId, const std::string& tag) {
     return digits;
 }
 
-PortDescription Describe(HDEVINFO set, SP_DEVINFO_DATA& device, const DeviceKey& key) {
+PortDescription Describe(HDEVINFO set, SP_DEVINFO_DATA& device, const win32::RegistryKey& key) {
     PortDescription d;
     d.hardwareId = Property(set, device, SPDRP_HARDWAREID);
     d.vendorId = IdAfter(d.hardwareId, "VID_");
@@ -119,7 +90,7 @@ PortDescription DescribePort(const std::string& name) {
     SP_DEVINFO_DATA device{};
     // Each port device names its COM port in its own key, under "PortName".
     for (DWORD index = 0; devices.Next(index, device); ++index) {
-        const DeviceKey key(devices.Get(), device);
+        const win32::RegistryKey key = DeviceKey(devices.Get(), device);
         if (win32::ComName(key.Text(L"PortName")) == wanted) return Describe(devices.Get(), device, key);
     }
     return {};
